@@ -1,0 +1,53 @@
+#pragma once
+// The check of one answer and the ranking code, as pure functions over the tables.
+#include "records.h"
+#include "substitution.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace engine {
+
+enum class Outcome { Empty, Found, Far, Near, Close, VeryClose };
+
+// Colours in the &H00BBGGRR& form.
+constexpr std::uint32_t kRed = 255;
+constexpr std::uint32_t kGreen = 65280;
+
+struct CheckResult {
+    Outcome outcome = Outcome::Empty;
+    QString caption;               // "?", "Correct", "Faux", "à peu près", "Presque", "Quasiment"
+    std::uint32_t backColor = kRed;
+    bool bold = false;             // found
+    QString trimmed;               // written to Tag, then Text, first
+    std::optional<QString> plain;  // when found: the rebuilt plain text of variant 1,
+                                   // written to Tag, then Text, second
+    bool setInvalide = false;      // the found text's length differs from its variant
+    int closeness = 0;             // best closeness in percent (0 when found or empty)
+};
+
+// Only spaces (32) are trimmed, as the system's trim did.
+QString trimSpaces(const QString& text);
+
+CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,
+                        const QString& text);
+
+// The ranking code of the count. boxTexts is indexed 1..30 (element 0 unused).
+// tag is the new working string, or nullopt when it keeps its previous content.
+struct RankingCode {
+    QString caption;
+    std::optional<QString> tag;
+};
+RankingCode rankingCode(const TableSet& tables, const Codes& codes, int count, bool invalide,
+                        const std::array<QString, kQuestions + 1>& boxTexts);
+
+// The six-digit base-36 routine on a total (exposed for tests).
+QString digitCode(std::int64_t total);
+
+// Rounds halves to the even neighbour, as every float-to-integer conversion here does.
+std::int64_t roundHalfEven(double value);
+
+} // namespace engine

@@ -1,0 +1,49 @@
+#pragma once
+// Play and stop buttons, the player switch, the wait after a hand-over to the system
+// player, and the embedded player's stopped notification.
+#include "excerpt_files.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QAbstractButton;
+class QWidget;
+
+namespace playback {
+
+class MediaPlayer;
+class VolumeKnob;
+class SoundSwitch;
+
+class PlaybackControl : public QObject {
+    Q_OBJECT
+public:
+    struct Controls {
+        QWidget* form = nullptr;   // its cursor shows the wait
+        QWidget* ZoneT1 = nullptr; // takes the focus after a switch click
+        SoundSwitch* Son = nullptr;
+        VolumeKnob* Volume = nullptr;
+        MediaPlayer* MP = nullptr;
+    };
+    PlaybackControl(Controls controls, ExcerptFiles& files, QObject* parent = nullptr);
+
+    bool LecteurInterne = true;
+    QTimer Timer; // single wait of 2000 ms after a hand-over
+
+    // Hands a file to the system's MP3 application; replaceable by tests.
+    std::function<void(const QString& path)> openWithSystem;
+
+    void Joue(int n);
+    void Cmd_Click(int index);
+    void Son_Click();
+    void MP_PlayStateChange(int oldState, int newState);
+    void Timer_Timer();
+
+private:
+    Controls c_;
+    ExcerptFiles& files_;
+};
+
+} // namespace playback

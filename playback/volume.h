@@ -1,0 +1,39 @@
+#pragma once
+// The volume knob: a left-button drag along the gauge, on a logarithmic scale.
+#include <QLabel>
+
+namespace playback {
+
+constexpr int kKnobMin = 375;
+constexpr int kKnobMax = 960;
+constexpr int kKnobStart = 720;
+
+// Hundredths of a decibel for a knob position d (375..960): 375 -> -5184, 960 -> -44.
+int volumeForPosition(int d);
+
+// The image control Volume. Its position (Left) and grab point (Tag) are in twips.
+class VolumeKnob : public QLabel {
+    Q_OBJECT
+public:
+    explicit VolumeKnob(QWidget* parent = nullptr);
+
+    double leftTwips() const { return left_; }
+    double tag() const { return tag_; }
+
+    // The handlers of the description, in twips relative to the knob.
+    void Volume_MouseDown(int button, int shift, double x, double y);
+    void Volume_MouseMove(int button, int shift, double x, double y);
+
+signals:
+    void volumeSet(int hundredthsOfDb);
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    double left_ = kKnobStart;
+    double tag_ = kKnobStart;
+};
+
+} // namespace playback
