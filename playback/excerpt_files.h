@@ -11,6 +11,10 @@ QString storePath(const QString& programFolder);
 // per-user runtime folder, else the program folder.
 QString temporaryFolder(const QString& programFolder);
 
+// The choice itself, from the environment's answers (either may be empty).
+QString chooseTemporaryFolder(const QString& tmpDir, const QString& runtimeDir,
+                              const QString& programFolder);
+
 class ExcerptFiles {
 public:
     QString CheminDat;

@@ -1,0 +1,80 @@
+#include "playback_control.h"
+
+#include "media_player.h"
+#include "sound_switch.h"
+#include "system_player.h"
+#include "volume.h"
+
+#include <QWidget>
+
+namespace playback {
+
+PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject* parent)
+    : QObject(parent), openWithSystem(openWithSystemPlayer), c_(controls), files_(files) {
+    Timer.setInterval(2000);
+    Timer.setSingleShot(true);
+    connect(&Timer, &QTimer::timeout, this, &PlaybackControl::Timer_Timer);
+    // Unique: the window may make the same connections; each must run once.
+    connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange,
+            Qt::UniqueConnection);
+    connect(c_.Volume, &VolumeKnob::volumeSet, c_.MP, &MediaPlayer::setVolume,
+            Qt::UniqueConnection);
+}
+
+void PlaybackControl::Joue(int n) {
+    if (Timer.isActive())
+        return;
+    files_.chooseNextName();
+    c_.MP->Stop();
+    c_.Volume->Volume_MouseMove(1, 0, c_.Volume->tag(), 0);
+    if (!files_.extract(n))
+        return; // nothing written, nothing handed over, no wait
+    if (LecteurInterne) {
+        c_.MP->setFileName(files_.FichierMP3);
+        c_.MP->Play();
+        return;
+    }
+    if (openWithSystem)
+        openWithSystem(files_.FichierMP3);
+    Timer.start();
+    if (c_.form)
+        c_.form->setCursor(Qt::WaitCursor);
+}
+
+void PlaybackControl::Cmd_Click(int index) {
+    if (index >= 1 && index <= 30) {
+        Joue(index);
+    } else if (index >= 31 && index <= 60) {
+        if (LecteurInterne)
+            c_.MP->Stop();
+        else
+            Joue(0);
+    }
+}
+
+void PlaybackControl::Son_Click() {
+    if (Timer.isActive())
+        return;
+    if (c_.Son)
+        c_.Son->swapPictures();
+    if (LecteurInterne)
+        c_.MP->Stop();
+    LecteurInterne = !LecteurInterne;
+    c_.MP->setEnabled(LecteurInterne);
+    if (c_.ZoneT1)
+        c_.ZoneT1->setFocus();
+}
+
+void PlaybackControl::MP_PlayStateChange(int, int newState) {
+    if (newState == 0)
+        c_.MP->setFileName(QString());
+}
+
+void PlaybackControl::Timer_Timer() {
+    Timer.stop();
+    if (c_.form)
+        c_.form->unsetCursor();
+    files_.deleteCurrent();
+}
+
+} // namespace playback
