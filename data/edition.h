@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <span>
 
 namespace edition {
 
@@ -18,5 +19,8 @@ QString siteAddress(); // opened by the site label
 std::array<QString, engine::kRecordSlots> packedCaptions();
 
 const engine::TableSet& tables();
+
+// The 33 tables as fixed data (variant 1 of every question, 2 of 3 and 22, 3 of 22).
+std::span<const engine::SubstTableData> tableData();
 
 } // namespace edition

@@ -19,14 +19,14 @@ constexpr std::uint32_t kGreen = 65280;
 
 struct CheckResult {
     Outcome outcome = Outcome::Empty;
-    QString caption;               // "?", "Correct", "Faux", "à peu près", "Presque", "Quasiment"
+    QString caption; // "?", "Correct", "Faux", "à peu près", "Presque", "Quasiment"
     std::uint32_t backColor = kRed;
-    bool bold = false;             // found
-    QString trimmed;               // written to Tag, then Text, first
-    std::optional<QString> plain;  // when found: the rebuilt plain text of variant 1,
-                                   // written to Tag, then Text, second
-    bool setInvalide = false;      // the found text's length differs from its variant
-    int closeness = 0;             // best closeness in percent (0 when found or empty)
+    bool bold = false;            // found
+    QString trimmed;              // written to Tag, then Text, first
+    std::optional<QString> plain; // when found: the rebuilt plain text of variant 1,
+                                  // written to Tag, then Text, second
+    bool setInvalide = false;     // the found text's length differs from its variant
+    int closeness = 0;            // best closeness in percent (0 when found or empty)
 };
 
 // Only spaces (32) are trimmed, as the system's trim did.
@@ -35,8 +35,9 @@ QString trimSpaces(const QString& text);
 CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,
                         const QString& text);
 
-// The ranking code of the count. boxTexts is indexed 1..30 (element 0 unused).
-// tag is the new working string, or nullopt when it keeps its previous content.
+// The ranking code of the count. boxTexts is indexed 1..30 (element 0 unused): the texts
+// the boxes show after the check. tag is the new working string, or nullopt when it keeps
+// its previous content (a count of 0, or one outside 0..30, shows the placeholder).
 struct RankingCode {
     QString caption;
     std::optional<QString> tag;
@@ -44,7 +45,8 @@ struct RankingCode {
 RankingCode rankingCode(const TableSet& tables, const Codes& codes, int count, bool invalide,
                         const std::array<QString, kQuestions + 1>& boxTexts);
 
-// The six-digit base-36 routine on a total (exposed for tests).
+// The six-digit base-36 routine on a total (exposed for tests). Computed in 64 bits, so a
+// long edited box cannot overflow; results for totals that fit 32 bits are unchanged.
 QString digitCode(std::int64_t total);
 
 // Rounds halves to the even neighbour, as every float-to-integer conversion here does.

@@ -33,13 +33,16 @@ struct AnswerTables {
 
 // Unpacks the 34 captions (slot 0 to 33), processing slot 33 first.
 // Captions hold characters of the 8-bit code page; codes are taken through cp1252.
-// Records that break the data invariants (question outside 1..30, a fourth record)
-// are skipped rather than trusted.
+// Records that break the data invariants are skipped rather than trusted: a question number
+// outside 1..30, a fourth record for a question, an answer over 30 characters, fewer than
+// two characters, or a caption whose unpacking leaves the 1..126 range.
 AnswerTables unpackRecords(const std::array<QString, kRecordSlots>& captions);
 
 // The inverse of the unpacking's character step, for tools and tests:
 // packs an unpacked record text into a caption made of printable code-page characters.
-// Returns an empty string when some character cannot be packed.
+// Returns an empty string when some character cannot be packed: a code outside 1..126, or
+// a text whose key chain would need a control or undefined byte (about one text in four;
+// padding it with spaces, which the unpacking trims, changes the chain).
 QString packRecord(const QString& unpacked);
 
 } // namespace engine
