@@ -1,0 +1,39 @@
+#pragma once
+// The answer box Txt(n): a line edit that remembers its last accepted text (Tag) and hands
+// its key presses and focus changes to the window before reacting to them.
+#include <QLineEdit>
+
+#include <functional>
+
+class QKeyEvent;
+
+namespace window {
+
+// The character code a key press produces, as the key-press handler sees it: printable
+// text, Backspace (8) and Enter (13). Navigation keys and shortcuts give 0: they never
+// reach the handler.
+int keyAsciiOf(const QKeyEvent& event);
+
+class AnswerBox : public QLineEdit {
+    Q_OBJECT
+public:
+    AnswerBox(int index, QWidget* parent = nullptr);
+
+    int index() const { return index_; }
+    QString Tag; // the remembered text
+
+    // Index and KeyAscii by reference; a KeyAscii set to 0 discards the key.
+    std::function<void(int, int&)> keyPressHandler;
+    std::function<void(int)> gotFocusHandler;
+    std::function<void(int)> lostFocusHandler;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    int index_;
+};
+
+} // namespace window

@@ -1,0 +1,97 @@
+#include "window/answers_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace window {
+namespace {
+
+void report(const QString& line) {
+    std::fprintf(stderr, "dorlo: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+enum class ReadState { Absent, Read, Unreadable };
+
+ReadState readFile(const QString& path, SavedAnswers& out) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return ReadState::Absent;
+    if (info.isDir()) {
+        report(QStringLiteral("%1 est un dossier ; réponses non lues").arg(path));
+        return ReadState::Unreadable;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(QStringLiteral("réponses non lues dans %1 : %2").arg(path, file.errorString()));
+        return ReadState::Unreadable;
+    }
+    const QByteArray bytes = file.read(kMaxFileBytes);
+    if (file.error() != QFileDevice::NoError) {
+        report(QStringLiteral("réponses non lues dans %1 : %2").arg(path, file.errorString()));
+        return ReadState::Unreadable;
+    }
+    out = parseSavedAnswers(bytes);
+    return ReadState::Read;
+}
+
+bool folderWritable(const QString& filePath) {
+    const QFileInfo folder(QFileInfo(filePath).absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
+} // namespace
+
+QString answersFileName(const QString& executableName) {
+    return QFileInfo(executableName).completeBaseName() + QStringLiteral(".REP");
+}
+
+AnswersFile::AnswersFile(QString besidePath, QString fallbackPath)
+    : beside_(std::move(besidePath)), fallback_(std::move(fallbackPath)) {}
+
+SavedAnswers AnswersFile::load() {
+    SavedAnswers answers;
+    const ReadState beside = readFile(beside_, answers);
+    if (beside == ReadState::Read) {
+        write_ = beside_;
+        return answers;
+    }
+    const bool besideUsable = beside == ReadState::Absent && folderWritable(beside_);
+    const ReadState fallback = fallback_.isEmpty() || fallback_ == beside_
+                                   ? ReadState::Absent
+                                   : readFile(fallback_, answers);
+    if (besideUsable)
+        write_ = beside_;
+    else if (fallback != ReadState::Unreadable && !fallback_.isEmpty() && fallback_ != beside_)
+        write_ = fallback_;
+    else
+        write_.clear();
+    return answers;
+}
+
+bool AnswersFile::save(const QByteArray& bytes) const {
+    if (write_.isEmpty()) {
+        report(QStringLiteral("réponses non enregistrées : %1 n'a pas pu être lu").arg(beside_));
+        return false;
+    }
+    const QFileInfo info(write_);
+    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+        report(
+            QStringLiteral("réponses non enregistrées : %1 est protégé en écriture").arg(write_));
+        return false;
+    }
+    QDir().mkpath(info.absolutePath());
+    QSaveFile file(write_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        report(QStringLiteral("réponses non enregistrées dans %1 : %2")
+                   .arg(write_, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace window

@@ -1,0 +1,552 @@
+#include "window/frm_dorlo.h"
+
+#include "data/edition.h"
+#include "engine/check.h"
+#include "layout/form_layout.h"
+#include "layout/scrolling.h"
+#include "layout/twips.h"
+#include "layout/wheel_ctl.h"
+#include "playback/excerpt_files.h"
+#include "playback/media_player.h"
+#include "playback/playback_control.h"
+#include "playback/sound_switch.h"
+#include "playback/volume.h"
+#include "window/click_label.h"
+#include "window/pictures.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QUrl>
+
+#include <chrono>
+
+namespace window {
+namespace {
+
+using layout::placeTwips;
+
+const QColor kHeader(128, 128, 255);
+
+void installFontSubstitutions() {
+    QFont::insertSubstitutions(QStringLiteral("Arial Black"),
+                               {QStringLiteral("Lato Black"), QStringLiteral("Lato")});
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Lato")});
+}
+
+QFont sansSerif(double points, bool bold = false) {
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+// The heavy face is the family itself: bold or not, it is drawn black.
+QFont arialBlack(double points, bool italic) {
+    QFont f(QStringLiteral("Arial Black"));
+    f.setPointSizeF(points);
+    f.setWeight(QFont::Black);
+    f.setItalic(italic);
+    return f;
+}
+
+QColor fromBgr(std::uint32_t bgr) {
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+void setForeground(QWidget* w, const QColor& c) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, c);
+    w->setPalette(pal);
+}
+
+void setBackground(QWidget* w, const QColor& c) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, c);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+template <typename Label = QLabel>
+Label* makeLabel(QWidget* parent, const QString& caption, const QFont& font, Qt::Alignment align,
+                 std::initializer_list<double> twips) {
+    auto* label = new Label(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(caption);
+    label->setFont(font);
+    label->setAlignment(align | Qt::AlignTop);
+    label->setWordWrap(true);
+    const auto* t = twips.begin();
+    placeTwips(label, t[0], t[1], t[2], t[3]);
+    return label;
+}
+
+QFrame* makeZone(QWidget* parent, std::initializer_list<double> twips) {
+    auto* zone = new QFrame(parent);
+    const auto* t = twips.begin();
+    placeTwips(zone, t[0], t[1], t[2], t[3]);
+    return zone;
+}
+
+// A horizontal line from (0, y) to (width, y), one pixel thick.
+QFrame* makeLine(QWidget* parent, double y, double width) {
+    auto* line = new QFrame(parent);
+    setBackground(line, Qt::black);
+    line->setGeometry(0, layout::toPixels(y), layout::toPixels(width), 1);
+    return line;
+}
+
+// Code points, so that a character outside the 16-bit plane is never cut in two.
+qsizetype characterCount(const QString& s) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < s.size(); ++i, ++n)
+        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+            ++i;
+    return n;
+}
+
+// The character at code-point position k (0-based).
+QString characterAt(const QString& s, qsizetype k) {
+    qsizetype i = 0;
+    for (qsizetype n = 0; n < k && i < s.size(); ++n)
+        i += (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) ? 2 : 1;
+    if (i >= s.size())
+        return {};
+    const bool pair = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate();
+    return s.mid(i, pair ? 2 : 1);
+}
+
+} // namespace
+
+ProgramSettings ProgramSettings::current() {
+    ProgramSettings s;
+    s.folder = QCoreApplication::applicationDirPath();
+    s.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    s.fallbackFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    s.clock = [] {
+        using namespace std::chrono;
+        return qint64(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    };
+    return s;
+}
+
+static AnswersFile answersFileFor(const ProgramSettings& s) {
+    const QString name = answersFileName(s.executableName);
+    return AnswersFile(s.folder + QLatin1Char('/') + name,
+                       s.fallbackFolder.isEmpty() ? QString()
+                                                  : s.fallbackFolder + QLatin1Char('/') + name);
+}
+
+FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
+    : QWidget(parent), settings_(std::move(settings)), answersFile_(answersFileFor(settings_)) {
+    clock = settings_.clock ? settings_.clock : ProgramSettings::current().clock;
+    openUrl = [](const QUrl& url) {
+        QDesktopServices::openUrl(url);
+    };
+    installFontSubstitutions();
+    setWindowTitle(edition::title());
+    setWindowIcon(pictures::windowIcon());
+    setFont(sansSerif(8.25));
+    resize(layout::toPixels(13410), layout::toPixels(10545));
+
+    buildHeader();
+    buildPanels();
+    buildHidden();
+    buildPlayback();
+    buildTabOrder();
+
+    controls_.form = this;
+    controls_.ZoneT0 = ZoneT0;
+    controls_.ZoneT2 = ZoneT2;
+    controls_.LblTitre = LblTitre;
+    controls_.LblIndics = LblIndics;
+    controls_.ZoneT3 = ZoneT3;
+    controls_.ZoneP1 = ZoneP1;
+    controls_.ZoneP2 = ZoneP2;
+    controls_.VScroll = VScroll;
+    controls_.HScroll = HScroll;
+    for (int i = 1; i <= 30; ++i) {
+        controls_.Shape[i] = Shape[i];
+        controls_.No[i] = No[i];
+        controls_.Txt[i] = Txt[i];
+        controls_.Retour[i] = Retour[i];
+        controls_.Cmd[i] = Cmd[i];
+        controls_.Cmd[i + 30] = Cmd[i + 30];
+    }
+    scrolling_ = new layout::Scrolling(controls_, this);
+    connect(Wheel, &layout::WheelCtl::WheelRotate, scrolling_,
+            &layout::Scrolling::Wheel_WheelRotate);
+
+    Form_Load();
+}
+
+FrmDorlo::~FrmDorlo() {
+    Form_Unload();
+}
+
+void FrmDorlo::buildHeader() {
+    ZoneT0 = makeZone(this, {120, 120, 13080, 1095});
+
+    ZoneT1 = makeZone(ZoneT0, {-15, -15, 2055, 1095});
+    setBackground(ZoneT1, kHeader);
+    ZoneT1->setFocusPolicy(Qt::ClickFocus);
+    const QColor buttonText = palette().color(QPalette::ButtonText);
+    LblNbR1 = makeLabel(ZoneT1, QStringLiteral("30"), arialBlack(20.25, false), Qt::AlignHCenter,
+                        {180, 0, 615, 480});
+    setForeground(LblNbR1, Qt::black);
+    setBackground(LblNbR1, kHeader);
+    LblNbR2 = makeLabel(ZoneT1, QStringLiteral("/ 30"), arialBlack(20.25, false), Qt::AlignLeft,
+                        {930, 0, 855, 480});
+    setForeground(LblNbR2, buttonText);
+    setBackground(LblNbR2, kHeader);
+    LineT1 = makeLine(ZoneT1, 600, 2055);
+    const QString codeTip =
+        QStringLiteral("Ce code vous permet de valider votre nombre de réponses sur le "
+                       "classement permanent de ") +
+        edition::siteName();
+    LblCode0 = makeLabel(ZoneT1, QStringLiteral("Code :"), sansSerif(8.25), Qt::AlignRight,
+                         {330, 750, 495, 195});
+    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), sansSerif(8.25, true), Qt::AlignLeft,
+                         {870, 750, 1095, 195});
+    for (QLabel* l : {LblCode0, LblCode1}) {
+        setForeground(l, buttonText);
+        setBackground(l, kHeader);
+        l->setToolTip(codeTip);
+        l->setWordWrap(false);
+    }
+
+    ZoneT2 = makeZone(ZoneT0, {2040, 0, 8985, 1095});
+    setBackground(ZoneT2, kHeader);
+    LblTitre = makeLabel(ZoneT2, QStringLiteral("DORLO ZIDODUDER 04"), arialBlack(26.25, true),
+                         Qt::AlignHCenter, {1102, -90, 6765, 615});
+    setForeground(LblTitre, QColor(0, 0, 128));
+    LblIndics = makeLabel(
+        ZoneT2, QStringLiteral("Retrouvez les titres des oeuvres comportant ces extraits"),
+        sansSerif(8.25), Qt::AlignHCenter, {1897, 600, 5175, 495});
+    setForeground(LblIndics, buttonText);
+
+    ZoneT3 = makeZone(ZoneT0, {11025, -15, 2055, 1095});
+    setBackground(ZoneT3, kHeader);
+    auto* son = makeZone(ZoneT3, {450, 90, 1185, 420});
+    ZoneSon = son;
+    son->setFrameShape(QFrame::Panel);
+    son->setFrameShadow(QFrame::Sunken);
+    setBackground(son, palette().color(QPalette::Window));
+    auto* gauge = new QLabel(son);
+    gauge->setPixmap(pictures::volumeGauge());
+    gauge->setGeometry(1, 1, 77, 26);
+    gauge->lower();
+    LineT3 = makeLine(ZoneT3, 600, 2055);
+    auto* site = makeLabel<ClickLabel>(ZoneT3, edition::siteName(), sansSerif(12), Qt::AlignHCenter,
+                                       {330, 690, 1455, 375});
+    QFont siteFont = site->font();
+    siteFont.setUnderline(true);
+    site->setFont(siteFont);
+    site->setWordWrap(false);
+    setForeground(site, QColor(0, 0, 255));
+    setBackground(site, kHeader);
+    site->setCursor(pictures::pointingHand());
+    site->setToolTip(QStringLiteral("Venez retrouver de nombreux autres dorlos sur ") +
+                     edition::siteAddress());
+    site->clicked = [this] {
+        LblSite_Click();
+    };
+    LblSite = site;
+
+    for (QWidget* zone : {ZoneT1, ZoneT3}) {
+        auto* frame = static_cast<QFrame*>(zone);
+        frame->setFrameShape(QFrame::Box);
+        frame->setLineWidth(1);
+        QPalette pal = frame->palette();
+        pal.setColor(QPalette::WindowText, QColor(64, 64, 160));
+        frame->setPalette(pal);
+    }
+}
+
+void FrmDorlo::buildPanels() {
+    VScroll = new QScrollBar(Qt::Vertical, this);
+    placeTwips(VScroll, 12945, 1290, 255, 8520);
+    VScroll->setRange(0, 0);
+    VScroll->setSingleStep(15);
+    VScroll->setPageStep(8520);
+    HScroll = new QScrollBar(Qt::Horizontal, this);
+    placeTwips(HScroll, 120, 9810, 12825, 255);
+    HScroll->setRange(0, 0);
+    HScroll->setSingleStep(15);
+    HScroll->setPageStep(12825);
+
+    ZoneP1 = makeZone(this, {120, 1290, 12825, 8520});
+    ZoneP2 = makeZone(ZoneP1, {0, 0, 12825, 8520});
+
+    for (int n = 1; n <= 30; ++n) {
+        auto* panel = makeZone(
+            ZoneP2, {120.0 + 4185 * ((n - 1) % 3), 120.0 + 540 * ((n - 1) / 3), 4200, 555});
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Raised);
+        Shape[n] = panel;
+
+        No[n] = makeLabel(panel, QString::number(n) + QLatin1Char('.'), sansSerif(8.25, true),
+                          Qt::AlignRight, {90, 165, 285, 255});
+        No[n]->setWordWrap(false);
+
+        for (int k : {n, n + 30}) {
+            auto* button = new QToolButton(panel);
+            button->setIcon(k <= 30 ? pictures::play() : pictures::stop());
+            button->setIconSize(QSize(14, 13));
+            button->setFocusPolicy(Qt::StrongFocus);
+            placeTwips(button, k <= 30 ? 390 : 675, 135, 270, 270);
+            Cmd[k] = button;
+        }
+
+        auto* box = new AnswerBox(n, panel);
+        placeTwips(box, 960, 135, 2115, 285);
+        box->keyPressHandler = [this](int index, int& keyAscii) {
+            Txt_KeyPress(index, keyAscii);
+        };
+        box->gotFocusHandler = [this](int index) {
+            Txt_GotFocus(index);
+        };
+        box->lostFocusHandler = [this](int index) {
+            Txt_LostFocus(index);
+        };
+        connect(box, &QLineEdit::textChanged, this, [this, n] { Txt_Change(n); });
+        Txt[n] = box;
+
+        auto* result = makeLabel(panel, QStringLiteral("?"), sansSerif(8.25), Qt::AlignHCenter,
+                                 {3090, 150, 975, 255});
+        result->setWordWrap(false);
+        result->setFrameShape(QFrame::Box);
+        result->setLineWidth(1);
+        result->setAlignment(Qt::AlignCenter);
+        setForeground(result, palette().color(QPalette::Text));
+        setBackColor(result, engine::kRed);
+        Retour[n] = result;
+    }
+}
+
+void FrmDorlo::buildHidden() {
+    const auto captions = edition::packedCaptions();
+    for (int i = 0; i < engine::kRecordSlots; ++i) {
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(captions[i]);
+        placeTwips(label, 0, 0, 255, 255);
+        label->setEnabled(false);
+        label->hide();
+        fr[i] = label;
+    }
+    Wheel = new layout::WheelCtl(this);
+    Wheel->hide();
+}
+
+void FrmDorlo::buildPlayback() {
+    Son = new playback::SoundSwitch(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
+    placeTwips(Son, 30, 45, 300, 300);
+    Son->setToolTip(
+        QStringLiteral("En position OFF, le programme utilisera votre lecteur MP3 par défaut"));
+    Volume = new playback::VolumeKnob(ZoneSon);
+    Volume->setPixmap(pictures::knob());
+    placeTwips(Volume, playback::kKnobStart, 45, 150, 315);
+    MP = new playback::MediaPlayer(this);
+
+    files_ = std::make_unique<playback::ExcerptFiles>();
+    playback::PlaybackControl::Controls c;
+    c.form = this;
+    c.ZoneT1 = ZoneT1;
+    c.Son = Son;
+    c.Volume = Volume;
+    c.MP = MP;
+    playback_ = std::make_unique<playback::PlaybackControl>(c, *files_);
+    auto* control = playback_.get();
+    for (int k = 1; k <= 60; ++k)
+        connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
+    connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);
+    connect(MP, &playback::MediaPlayer::PlayStateChange, control,
+            &playback::PlaybackControl::MP_PlayStateChange, Qt::UniqueConnection);
+    connect(Volume, &playback::VolumeKnob::volumeSet, MP, &playback::MediaPlayer::setVolume,
+            Qt::UniqueConnection);
+    connect(&control->Timer, &QTimer::timeout, control, &playback::PlaybackControl::Timer_Timer,
+            Qt::UniqueConnection);
+}
+
+void FrmDorlo::buildTabOrder() {
+    QWidget* previous = nullptr;
+    for (int n = 1; n <= 30; ++n) {
+        for (QWidget* w : {static_cast<QWidget*>(Cmd[n]), static_cast<QWidget*>(Cmd[n + 30]),
+                           static_cast<QWidget*>(Txt[n])}) {
+            if (previous)
+                QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    QWidget::setTabOrder(previous, Son);
+    for (QLabel* l : findChildren<QLabel*>())
+        l->setFocusPolicy(Qt::NoFocus);
+}
+
+void FrmDorlo::Form_Load() {
+    // 1.
+    Invalide = false;
+    // 2. The excerpt start table is fixed data of the edition (data/clip_table.h).
+    // 3.
+    std::array<QString, engine::kRecordSlots> captions;
+    for (int i = 0; i < engine::kRecordSlots; ++i)
+        captions[i] = fr[i]->text();
+    tables = engine::unpackRecords(captions);
+    // 4, 5.
+    const SavedAnswers saved = answersFile_.load();
+    if (saved.invalide)
+        Invalide = true;
+    // 6. The remembered text first, so that the growth rule takes the text whole.
+    for (int n = 1; n <= 30; ++n) {
+        Txt[n]->Tag = saved.answers[n];
+        Txt[n]->setText(Txt[n]->Tag);
+        Verifie(n);
+    }
+    // 7, 8.
+    files_->CheminDat = playback::storePath(settings_.folder);
+    files_->DossierTemp = playback::temporaryFolder(settings_.folder);
+    const QString problem = files_->storeProblem();
+    if (!problem.isEmpty())
+        for (int n = 1; n <= 30; ++n)
+            Cmd[n]->setToolTip(problem);
+    // 9, 10.
+    files_->nameFlag = false;
+    playback_->LecteurInterne = true;
+    // 11.
+    Wheel->hook(this);
+}
+
+bool FrmDorlo::saveAnswers() {
+    std::array<QString, kAnswers + 1> texts;
+    bool any = false;
+    for (int n = 1; n <= 30; ++n) {
+        texts[n] = Txt[n]->text();
+        any = any || !texts[n].isEmpty();
+    }
+    if (!any)
+        return true; // the file is left as it is
+    return answersFile_.save(formatSavedAnswers(texts, Invalide));
+}
+
+void FrmDorlo::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    MP->Stop();
+    files_->deleteCurrent();
+    saveAnswers();
+    Wheel->unHook();
+}
+
+void FrmDorlo::Verifie(int question) {
+    AnswerBox* box = Txt[question];
+    const engine::CheckResult r =
+        engine::checkAnswer(edition::tables(), tables.reponses, question, box->text());
+    // The Tag before the Text, so that the growth rule accepts the new text whole.
+    box->Tag = r.trimmed;
+    if (box->text() != box->Tag)
+        box->setText(box->Tag);
+    if (r.plain) {
+        box->Tag = *r.plain;
+        if (box->text() != box->Tag)
+            box->setText(box->Tag);
+    }
+    QLabel* label = Retour[question];
+    label->setText(r.caption);
+    setBackColor(label, r.backColor);
+    QFont f = label->font();
+    f.setBold(r.bold);
+    label->setFont(f);
+    if (r.setInvalide)
+        Invalide = true;
+
+    int count = 0;
+    for (int n = 1; n <= 30; ++n)
+        count += Retour[n]->font().bold() ? 1 : 0;
+    LblNbR1->setText(QString::number(count));
+
+    std::array<QString, engine::kQuestions + 1> texts;
+    for (int n = 1; n <= 30; ++n)
+        texts[n] = Txt[n]->text();
+    const engine::RankingCode code =
+        engine::rankingCode(edition::tables(), tables.codes, count, Invalide, texts);
+    if (code.tag)
+        LblCode1Tag = *code.tag;
+    LblCode1->setText(code.caption);
+}
+
+void FrmDorlo::Txt_KeyPress(int index, int& keyAscii) {
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        Verifie(index);
+    }
+    if (clock() - DerniereTouche < 31)
+        keyAscii = 0;
+    DerniereTouche = clock();
+}
+
+void FrmDorlo::Txt_Change(int index) {
+    AnswerBox* box = Txt[index];
+    const QString text = box->text();
+    const qsizetype oldLength = characterCount(box->Tag);
+    if (characterCount(text) > oldLength + 1)
+        box->setText(box->Tag + characterAt(text, oldLength)); // runs Txt_Change again
+    box->Tag = box->text();
+}
+
+void FrmDorlo::Txt_LostFocus(int index) {
+    Verifie(index);
+}
+
+void FrmDorlo::Txt_GotFocus(int index) {
+    scrolling_->Txt_GotFocus(index);
+}
+
+void FrmDorlo::LblSite_Click() {
+    if (openUrl)
+        openUrl(QUrl(edition::siteAddress()));
+}
+
+std::uint32_t FrmDorlo::backColor(const QWidget* w) {
+    const QColor c = w->palette().color(QPalette::Window);
+    return std::uint32_t(c.red()) | std::uint32_t(c.green()) << 8 | std::uint32_t(c.blue()) << 16;
+}
+
+void FrmDorlo::setBackColor(QWidget* w, std::uint32_t bgr) {
+    setBackground(w, fromBgr(bgr));
+}
+
+void FrmDorlo::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void FrmDorlo::runLayout() {
+    layout::Form_Resize(controls_);
+}
+
+void FrmDorlo::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    runLayout();
+}
+
+void FrmDorlo::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    runLayout();
+}
+
+void FrmDorlo::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        runLayout();
+}
+
+} // namespace window
