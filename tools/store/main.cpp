@@ -1,0 +1,87 @@
+// Renders this edition's excerpt store: clip 0 is silence, clip n is data/excerpts/NN.txt.
+// Usage: store-render <excerpt folder> <store file> [<folder for raw PCM, for listening>]
+#include "data/clip_table.h"
+#include "mp3.h"
+#include "score.h"
+#include "synth.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::uint8_t> clip(int k, const std::filesystem::path& sources,
+                               const std::filesystem::path& pcmDir) {
+    const auto bytes = edition::clipLength(k);
+    const int frames = store::framesFor(bytes);
+    const int samples = frames * store::kFrameSamples;
+    std::vector<float> pcm(samples, 0.0f);
+    if (k > 0) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%02d.txt", k);
+        const auto path = sources / name;
+        try {
+            pcm =
+                store::render(store::parseScore(readFile(path)), samples, 1.5, store::kEncoderTail);
+        } catch (const std::exception& e) {
+            throw std::runtime_error(path.string() + ": " + e.what());
+        }
+        if (!pcmDir.empty()) {
+            std::snprintf(name, sizeof name, "%02d.f32", k);
+            std::ofstream(pcmDir / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(pcm.data()),
+                       static_cast<std::streamsize>(pcm.size() * sizeof(float)));
+        }
+    }
+    auto out = store::paddingTag(static_cast<int>(bytes - frames * store::kFrameBytes));
+    const auto audio = store::encodeFrames(pcm, frames);
+    out.insert(out.end(), audio.begin(), audio.end());
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 4) {
+        std::cerr << "usage: " << argv[0] << " <excerpt folder> <store file> [<pcm folder>]\n";
+        return 2;
+    }
+    const std::filesystem::path sources = argv[1], target = argv[2];
+    const std::filesystem::path pcmDir = argc == 4 ? argv[3] : "";
+    // Written beside the target and renamed, so a failed run never leaves a short store.
+    auto partial = target;
+    partial += ".part";
+    try {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        for (int k = 0; k <= 30; ++k) {
+            const auto bytes = clip(k, sources, pcmDir);
+            if (static_cast<std::int64_t>(bytes.size()) != edition::clipLength(k))
+                throw std::runtime_error("clip " + std::to_string(k) + " has the wrong length");
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+        }
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write " + partial.string());
+        std::filesystem::rename(partial, target);
+    } catch (const std::exception& e) {
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
+        std::cerr << "store-render: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

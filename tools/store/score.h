@@ -1,0 +1,42 @@
+#pragma once
+// A readable note source: a tempo, an optional metre and voices of notes, rests and chords.
+#include <string>
+#include <vector>
+
+namespace store {
+
+// Ticks per whole note: divisible by every duration the sources use (down to dotted 1/64 and
+// triplets).
+inline constexpr int kWhole = 3840;
+
+struct Note {
+    int start = 0;         // ticks from the piece's start
+    int length = 0;        // written length in ticks
+    std::vector<int> midi; // one pitch, or several for a chord
+    bool staccato = false;
+};
+
+struct Voice {
+    std::string name;
+    std::string instrument;
+    double gain = 1.0;
+    double gate = 0.92; // share of the written length that sounds
+    std::vector<Note> notes;
+    int end = 0; // ticks
+};
+
+struct Score {
+    double tempo = 120; // quarter notes per minute
+    int barTicks = 0;   // 0 without a metre
+    std::vector<Voice> voices;
+    int length() const;
+    double seconds(int ticks) const { return ticks * 240.0 / (kWhole * tempo); }
+};
+
+// Throws std::runtime_error naming the line on any mistake, bar checks included.
+Score parseScore(const std::string& text);
+
+// "c4" is 60, "a4" 69; sharps '#', flats 'b'. Returns -1 when the text is no pitch.
+int parsePitch(const std::string& text);
+
+} // namespace store
