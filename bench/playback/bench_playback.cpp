@@ -1,0 +1,121 @@
+// Cutting the longest clip out of the store, beside a plain copy of the same bytes;
+// and a play press up to the embedded player's playing state.
+#include "data/clip_table.h"
+#include "playback/media_player.h"
+#include "playback/playback_control.h"
+#include "playback/volume.h"
+#include "tests/playback/test_stores.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+constexpr int kLongest = 9; // 78392 bytes
+
+struct StoreFixture {
+    QTemporaryDir dir;
+    playback::ExcerptFiles files;
+
+    explicit StoreFixture(const QByteArray& store) {
+        files.CheminDat = playback::storePath(dir.path());
+        files.DossierTemp = dir.path() + '/';
+        testing::writeFile(files.CheminDat, store);
+    }
+};
+
+void BM_ExtractLongestClip(benchmark::State& state) {
+    StoreFixture f(testing::patternStore(edition::storeLength()));
+    for (auto _ : state) {
+        f.files.chooseNextName();
+        if (!f.files.extract(kLongest))
+            state.SkipWithError("extraction failed");
+    }
+    state.SetBytesProcessed(state.iterations() * edition::clipLength(kLongest));
+}
+BENCHMARK(BM_ExtractLongestClip);
+
+void BM_PlainCopySameBytes(benchmark::State& state) {
+    StoreFixture f(testing::patternStore(edition::storeLength()));
+    const QString target = f.files.DossierTemp + "copy.mp3";
+    for (auto _ : state) {
+        // Into a fresh file like the extraction: truncating a file just written costs
+        // a flush on some file systems and would measure that instead.
+        QFile::remove(target);
+        QFile in(f.files.CheminDat);
+        QFile out(target);
+        in.open(QIODevice::ReadOnly);
+        in.seek(edition::clipStart(kLongest));
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        out.write(in.read(edition::clipLength(kLongest)));
+    }
+    state.SetBytesProcessed(state.iterations() * edition::clipLength(kLongest));
+}
+BENCHMARK(BM_PlainCopySameBytes);
+
+// From the press to the player's playing state; `cold` brings up a new player each
+// time (the first press after start-up), otherwise the player is reused.
+void playPress(benchmark::State& state, bool cold) {
+    StoreFixture f(testing::playableStore(testing::mp3Frames(1.0)));
+    QWidget form;
+    auto* knob = new playback::VolumeKnob(&form);
+    std::unique_ptr<playback::MediaPlayer> mp;
+    std::unique_ptr<playback::PlaybackControl> control;
+    auto build = [&] {
+        control.reset();
+        mp = std::make_unique<playback::MediaPlayer>();
+        control = std::make_unique<playback::PlaybackControl>(
+            playback::PlaybackControl::Controls{&form, nullptr, nullptr, knob, mp.get()}, f.files);
+    };
+    build();
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            build();
+            state.ResumeTiming();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        control->Cmd_Click(kLongest);
+        while (mp->playState() != 2 && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (mp->playState() != 2)
+            state.SkipWithError("the player never reached its playing state");
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+    }
+    control.reset();
+    mp.reset();
+}
+
+void BM_PlayPressToPlaying(benchmark::State& state) {
+    playPress(state, false);
+}
+void BM_FirstPlayPressToPlaying(benchmark::State& state) {
+    playPress(state, true);
+}
+BENCHMARK(BM_PlayPressToPlaying)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPlayPressToPlaying)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    playback::selectMediaBackend();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
