@@ -43,6 +43,9 @@ private slots:
         needles << engine::rankingCode(edition::tables(), answers.codes, 30, false, boxes)
                        .caption.toLatin1();
         QCOMPARE(needles.size(), 33 * 4 + 61);
+        // Control: the search does see the packed data the game is built with.
+        for (const QString& caption : edition::packedCaptions())
+            QVERIFY(bytes.contains(cp1252::fromUnicode(caption)));
         for (const QByteArray& needle : needles) {
             QVERIFY(!needle.isEmpty());
             QVERIFY2(!bytes.contains(needle), needle.constData());
