@@ -250,7 +250,9 @@ void TstGeometry::absurdSizesStayInRange() {
     for (int size : {INT_MAX, INT_MIN, -100000}) {
         LayoutInput in;
         in.outerWidth = in.outerHeight = size;
-        in.lblTitreWidth = in.lblIndicsWidth = -size;
+        in.lblTitreWidth = INT_MIN;
+        in.lblIndicsWidth = INT_MAX;
+        in.zoneP1Left = in.zoneP1Top = in.txtLeft = size;
         const auto r = computeLayout(in);
         QVERIFY(r);
         QVERIFY(r->zoneP2Width >= r->zoneP1Width);
