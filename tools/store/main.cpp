@@ -30,9 +30,8 @@ std::vector<std::uint8_t> clip(int k, const std::filesystem::path& sources,
     const int samples = frames * store::kFrameSamples;
     std::vector<float> pcm(samples, 0.0f);
     if (k > 0) {
-        char name[8];
-        std::snprintf(name, sizeof name, "%02d.txt", k);
-        const auto path = sources / name;
+        const std::string number = (k < 10 ? "0" : "") + std::to_string(k);
+        const auto path = sources / (number + ".txt");
         try {
             pcm =
                 store::render(store::parseScore(readFile(path)), samples, 1.5, store::kEncoderTail);
@@ -40,8 +39,7 @@ std::vector<std::uint8_t> clip(int k, const std::filesystem::path& sources,
             throw std::runtime_error(path.string() + ": " + e.what());
         }
         if (!pcmDir.empty()) {
-            std::snprintf(name, sizeof name, "%02d.f32", k);
-            std::ofstream(pcmDir / name, std::ios::binary)
+            std::ofstream(pcmDir / (number + ".f32"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(pcm.data()),
                        static_cast<std::streamsize>(pcm.size() * sizeof(float)));
         }
