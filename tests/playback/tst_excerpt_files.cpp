@@ -33,11 +33,6 @@ private slots:
         files_.DossierTemp = temp();
     }
 
-    void storePathBesideProgram() {
-        QCOMPARE(playback::storePath("/opt/dorlo"), QString("/opt/dorlo/Dorlo Zidoduder 04.dat"));
-        QCOMPARE(playback::storePath("/"), QString("/Dorlo Zidoduder 04.dat"));
-    }
-
     void clipBytes_data() {
         QTest::addColumn<qint64>("extra");
         QTest::addColumn<int>("k");
@@ -227,16 +222,6 @@ private slots:
         QVERIFY(files_.extract(0));
         QCOMPARE(files_.FichierMP3, dir_.filePath("Dorlo.mp3"));
         QCOMPARE(QFileInfo(files_.FichierMP3).size(), 632);
-    }
-
-    void deleteCurrentIgnoresErrors() {
-        files_.deleteCurrent(); // nothing named yet
-        files_.FichierMP3 = temp() + "absent.mp3";
-        files_.deleteCurrent();
-        QVERIFY(testing::writeFile(temp() + "x.mp3", "x"));
-        files_.FichierMP3 = temp() + "x.mp3";
-        files_.deleteCurrent();
-        QVERIFY(!QFileInfo::exists(temp() + "x.mp3"));
     }
 };
 
