@@ -9,6 +9,7 @@
 #include <QSessionManager>
 
 int main(int argc, char* argv[]) {
+    window::catchTerminationSignals();
     playback::selectMediaBackend();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dorlo-zidoduder-04"));

@@ -26,21 +26,11 @@ extern "C" void onTerminationSignal(int) {
 
 } // namespace
 
-bool closeOnTerminationSignals(QWidget* window) {
+bool catchTerminationSignals() {
     if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "dorlo: signaux non interceptés : %s\n", std::strerror(errno));
         return false;
     }
-    auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, window);
-    QPointer<QWidget> target(window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
-        char buffer[16];
-        while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
-        }
-        if (target)
-            target->close(); // runs the unload
-        QCoreApplication::quit();
-    });
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -52,6 +42,21 @@ bool closeOnTerminationSignals(QWidget* window) {
         }
     }
     return true;
+}
+
+void closeOnTerminationSignals(QWidget* window) {
+    if (pipeFds[0] < 0)
+        return;
+    auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, window);
+    QPointer<QWidget> target(window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
+        char buffer[16];
+        while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
+        }
+        if (target)
+            target->close(); // runs the unload
+        QCoreApplication::quit();
+    });
 }
 
 } // namespace window

@@ -4,8 +4,11 @@ class QWidget;
 
 namespace window {
 
-// Installs the handlers; the signal is turned into an event of the user-interface thread
-// through a self-pipe. Returns false (with one line on stderr) when that cannot be set up.
-bool closeOnTerminationSignals(QWidget* window);
+// Catches the signals from the very start: one that arrives before the window exists
+// waits in a self-pipe. False, with one line on stderr, when that cannot be set up.
+bool catchTerminationSignals();
+
+// From the event loop on, a caught signal closes the window.
+void closeOnTerminationSignals(QWidget* window);
 
 } // namespace window

@@ -1,0 +1,194 @@
+// Answer entry: the key-rate filter, Enter, focus loss and the one-character growth rule.
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QtTest>
+
+class TestEntry : public QObject {
+    Q_OBJECT
+private slots:
+    void pastes_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("selStart");
+        QTest::addColumn<int>("selLength");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("abc into empty") << "" << 0 << 0 << "abc"
+                                        << "a";
+        QTest::newRow("art at the end") << "Moz" << 3 << 0 << "art"
+                                        << "Moza";
+        QTest::newRow("art at the start") << "Moz" << 0 << 0 << "art"
+                                          << "MozM";
+        QTest::newRow("two over one") << "Mozart" << 2 << 1 << "zz"
+                                      << "Mozzart";
+        QTest::newRow("whole text replaced, longer") << "ab" << 0 << 2 << "wxyz"
+                                                     << "aby";
+        QTest::newRow("one character") << "Mo" << 2 << 0 << "z"
+                                       << "Moz";
+        QTest::newRow("shorter than before") << "Mozart" << 0 << 6 << "Bach"
+                                             << "Bach";
+        QTest::newRow("outside 16 bits kept whole") << "" << 0 << 0 << "😀😀"
+                                                    << "😀";
+    }
+    void pastes() {
+        QFETCH(QString, before);
+        QFETCH(int, selStart);
+        QFETCH(int, selLength);
+        QFETCH(QString, pasted);
+        QFETCH(QString, after);
+        WindowFixture fx;
+        auto f = fx.open();
+        window::AnswerBox* box = f->Txt[4];
+        box->Tag = before;
+        box->setText(before);
+        box->setSelection(selStart, selLength);
+        if (selLength == 0)
+            box->setCursorPosition(selStart);
+        QApplication::clipboard()->setText(pasted);
+        box->paste();
+        QCOMPARE(box->text(), after);
+        QCOMPARE(box->Tag, after);
+        QCOMPARE(f->Retour[4]->text(), QStringLiteral("?")); // a change alone checks nothing
+    }
+
+    void pasteByShortcutIsNotAKey() {
+        WindowFixture fx;
+        auto f = fx.open();
+        QApplication::clipboard()->setText(QStringLiteral("abc"));
+        fx.now = 5000;
+        QTest::keyClick(f->Txt[1], 'x');
+        fx.now = 5005; // well inside the filter's 30 ms
+        QTest::keyClick(f->Txt[1], Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(f->Txt[1]->text(), QStringLiteral("xa"));
+        QCOMPARE(f->DerniereTouche, 5000);
+        QTest::keyClick(f->Txt[1], Qt::Key_Home);
+        QCOMPARE(f->Txt[1]->cursorPosition(), 0);
+        QCOMPARE(f->DerniereTouche, 5000);
+    }
+
+    void keyRate_data() {
+        QTest::addColumn<int>("gap");
+        QTest::addColumn<int>("secondBox");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("20 ms, other box") << 20 << 2 << false;
+        QTest::newRow("30 ms, same box") << 30 << 1 << false;
+        QTest::newRow("31 ms, other box") << 31 << 2 << true;
+        QTest::newRow("200 ms, same box") << 200 << 1 << true;
+    }
+    void keyRate() {
+        QFETCH(int, gap);
+        QFETCH(int, secondBox);
+        QFETCH(bool, kept);
+        WindowFixture fx;
+        auto f = fx.open();
+        fx.now = 10'000;
+        QTest::keyClick(f->Txt[1], 'a');
+        QCOMPARE(f->Txt[1]->text(), QStringLiteral("a"));
+        fx.now += gap;
+        QTest::keyClick(f->Txt[secondBox], 'b');
+        QCOMPARE(f->Txt[secondBox]->text().endsWith('b'), kept);
+        QCOMPARE(f->DerniereTouche, fx.now);
+    }
+
+    void heldKeyDropsEveryFastRepeat() {
+        WindowFixture fx;
+        auto f = fx.open();
+        fx.now = 10'000;
+        QTest::keyClick(f->Txt[1], 'a');
+        for (int i = 0; i < 10; ++i) {
+            fx.now += 25;
+            QTest::keyClick(f->Txt[1], 'a');
+        }
+        QCOMPARE(f->Txt[1]->text(), QStringLiteral("a"));
+        fx.now += 31;
+        QTest::keyClick(f->Txt[1], Qt::Key_Backspace);
+        QCOMPARE(f->Txt[1]->text(), QString());
+    }
+
+    void enterChecksEvenWhenDropped() {
+        WindowFixture fx;
+        auto f = fx.open();
+        f->Txt[5]->Tag = QStringLiteral("la truite");
+        f->Txt[5]->setText(f->Txt[5]->Tag);
+        fx.now = 20'000;
+        QTest::keyClick(f->Txt[5], ' ');
+        QCOMPARE(f->Txt[5]->text(), QStringLiteral("la truite "));
+        fx.now += 10;
+        QTest::keyClick(f->Txt[5], Qt::Key_Return);
+        QCOMPARE(f->Retour[5]->text(), QStringLiteral("Correct"));
+        QCOMPARE(f->Txt[5]->text(), QStringLiteral("La Truite"));
+        QCOMPARE(f->LblNbR1->text(), QStringLiteral("1"));
+        QCOMPARE(f->DerniereTouche, fx.now);
+        fx.now += 1000;
+        f->Txt[5]->setText(QStringLiteral("x"));
+        QTest::keyClick(f->Txt[5], Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(f->Retour[5]->text(), QStringLiteral("Faux"));
+        QCOMPARE(f->Txt[5]->text(), QStringLiteral("x"));
+    }
+
+    void focusLossChecks() {
+        WindowFixture fx;
+        auto f = fx.open();
+        setAnswer(f->Txt[7], QStringLiteral("Casse-Noisette"));
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(f->Txt[7], &out);
+        QCOMPARE(f->Retour[7]->text(), QStringLiteral("Correct"));
+        // A context menu opening is no departure.
+        f->Txt[8]->setText(QStringLiteral("x"));
+        QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+        QApplication::sendEvent(f->Txt[8], &popup);
+        QCOMPARE(f->Retour[8]->text(), QStringLiteral("?"));
+    }
+
+    void focusSelectsTheWholeText() {
+        WindowFixture fx;
+        auto f = fx.open();
+        setAnswer(f->Txt[2], QStringLiteral("Moz"));
+        f->Txt[2]->setCursorPosition(1);
+        f->Txt_GotFocus(2);
+        QCOMPARE(f->Txt[2]->selectedText(), QStringLiteral("Moz"));
+        fx.now = 50'000;
+        QTest::keyClick(f->Txt[2], 'B');
+        QCOMPARE(f->Txt[2]->text(), QStringLiteral("B"));
+    }
+
+    void deletingAllIsAccepted() {
+        WindowFixture fx;
+        auto f = fx.open();
+        f->Txt[3]->Tag = QStringLiteral("abcdef");
+        f->Txt[3]->setText(f->Txt[3]->Tag);
+        f->Txt[3]->selectAll();
+        f->Txt[3]->del();
+        QCOMPARE(f->Txt[3]->text(), QString());
+        QCOMPARE(f->Txt[3]->Tag, QString());
+    }
+
+    void keyAsciiOfKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ascii");
+        QTest::newRow("letter") << int(Qt::Key_A) << 0 << "a" << int('a');
+        QTest::newRow("accented") << int(Qt::Key_Eacute) << 0 << "é" << 0xE9;
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << "\b" << 8;
+        QTest::newRow("return") << int(Qt::Key_Return) << 0 << "\r" << 13;
+        QTest::newRow("tab") << int(Qt::Key_Tab) << 0 << "\t" << 0;
+        QTest::newRow("left") << int(Qt::Key_Left) << 0 << "" << 0;
+        QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << "\x7f" << 0;
+        QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << "\x16" << 0;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << "\x1b" << 0;
+    }
+    void keyAsciiOfKeys() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, text);
+        QFETCH(int, ascii);
+        const QKeyEvent e(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
+        QCOMPARE(window::keyAsciiOf(e), ascii);
+    }
+};
+
+QTEST_MAIN(TestEntry)
+#include "test_entry.moc"
