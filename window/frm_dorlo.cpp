@@ -26,6 +26,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <cmath>
 
 namespace window {
 namespace {
@@ -41,10 +42,13 @@ void installFontSubstitutions() {
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Lato")});
 }
 
+// The designed face is narrow; the condensed cut of its substitute keeps captions such as
+// "Code :" within the labels drawn for them.
 QFont sansSerif(double points, bool bold = false) {
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setPointSizeF(points);
     f.setBold(bold);
+    f.setStretch(QFont::SemiCondensed);
     return f;
 }
 
@@ -55,6 +59,32 @@ QFont arialBlack(double points, bool italic) {
     f.setWeight(QFont::Black);
     f.setItalic(italic);
     return f;
+}
+
+// The designed heavy face sits its capitals about 0.385 em below the top of the line; a
+// substitute with less room above its capitals is moved down to the same place, so that a
+// label placed above its container's edge (the title) is not cut off.
+void keepCapLine(QLabel* label) {
+    const QFontMetricsF fm(label->font());
+    const double wanted = 0.385 * label->font().pointSizeF() * label->logicalDpiY() / 72.0;
+    const int shift = int(std::lround(wanted - (fm.ascent() - fm.capHeight())));
+    if (shift > 0)
+        label->setContentsMargins(0, shift, 0, 0);
+}
+
+// The site name is edition data: when it is wider than the label, the label grows about
+// its centre up to the width of its block, and only then does the font shrink.
+void fitSiteLabel(QLabel* label, int available) {
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    if (needed <= label->width())
+        return;
+    const QRect design = label->geometry();
+    const int width = std::min(needed, available);
+    label->setGeometry(design.center().x() - width / 2, design.y(), width, design.height());
+    QFont f = label->font();
+    while (QFontMetrics(f).horizontalAdvance(label->text()) + 2 > width && f.pointSizeF() > 7)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    label->setFont(f);
 }
 
 QColor fromBgr(std::uint32_t bgr) {
@@ -227,6 +257,8 @@ void FrmDorlo::buildHeader() {
     LblTitre = makeLabel(ZoneT2, QStringLiteral("DORLO ZIDODUDER 04"), arialBlack(26.25, true),
                          Qt::AlignHCenter, {1102, -90, 6765, 615});
     setForeground(LblTitre, QColor(0, 0, 128));
+    for (QLabel* l : {LblNbR1, LblNbR2, LblTitre})
+        keepCapLine(l);
     LblIndics = makeLabel(
         ZoneT2, QStringLiteral("Retrouvez les titres des oeuvres comportant ces extraits"),
         sansSerif(8.25), Qt::AlignHCenter, {1897, 600, 5175, 495});
@@ -250,6 +282,7 @@ void FrmDorlo::buildHeader() {
     siteFont.setUnderline(true);
     site->setFont(siteFont);
     site->setWordWrap(false);
+    fitSiteLabel(site, ZoneT3->width() - 8);
     setForeground(site, QColor(0, 0, 255));
     setBackground(site, kHeader);
     site->setCursor(pictures::pointingHand());

@@ -1,9 +1,10 @@
 // Shows the window maximised on the screen it is given and saves what it shows.
-// Usage: window_screenshot <png>   (run under xvfb-run; see the screenshot target)
+// Usage: window_screenshot <png> [<header png>]   (run under xvfb-run; see the screenshot target)
 #include "window/frm_dorlo.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -42,7 +43,17 @@ int main(int argc, char* argv[]) {
     QTest::qWait(300);
     form.Txt[6]->setFocus();
     QTest::qWait(100);
-    const bool saved = form.grab().save(QString::fromLocal8Bit(argv[1]));
+    const QPixmap shot = form.grab();
+    bool saved = shot.save(QString::fromLocal8Bit(argv[1]));
+    if (argc > 2) { // the header, enlarged three times, to judge the details
+        const QRect screen = shot.rect();
+        QPixmap header(1920, 600);
+        QPainter p(&header);
+        p.drawPixmap(QRect(0, 0, 1920, 300), shot, QRect(0, 0, 640, 100));
+        p.drawPixmap(QRect(0, 300, 1920, 300), shot, QRect(screen.width() - 640, 0, 640, 100));
+        p.end();
+        saved = saved && header.save(QString::fromLocal8Bit(argv[2]));
+    }
     for (int n = 1; n <= 30; ++n) // nothing of this is the player's
         form.Txt[n]->clear();
     return saved ? 0 : 1;
