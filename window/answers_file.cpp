@@ -25,6 +25,10 @@ ReadState readFile(const QString& path, SavedAnswers& out) {
         report(QStringLiteral("%1 est un dossier ; réponses non lues").arg(path));
         return ReadState::Unreadable;
     }
+    if (info.exists() && !info.isFile()) { // a pipe or a device would block or never end
+        report(QStringLiteral("%1 n'est pas un fichier ordinaire ; réponses non lues").arg(path));
+        return ReadState::Unreadable;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         report(QStringLiteral("réponses non lues dans %1 : %2").arg(path, file.errorString()));

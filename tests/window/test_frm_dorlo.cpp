@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using window::FrmDorlo;
@@ -370,6 +371,17 @@ private slots:
         // The next start reads them back from there.
         auto again = fx.open();
         QCOMPARE(again->Txt[1]->text(), QStringLiteral("a"));
+    }
+
+    void pipeInPlaceDoesNotHang() {
+        WindowFixture fx;
+        QVERIFY(::mkfifo(QFile::encodeName(fx.path("game.REP")).constData(), 0600) == 0);
+        auto f = fx.open(); // would block here, waiting for a writer
+        QVERIFY(f->Txt[1]->text().isEmpty());
+        f->Txt[1]->setText(QStringLiteral("a"));
+        f->close();
+        QVERIFY(!QFileInfo(fx.path("game.REP")).isFile()); // left as it was
+        QVERIFY(QFile::exists(fx.userData.filePath("game.REP")));
     }
 
     void unwritableFolderUsesUserData() {
