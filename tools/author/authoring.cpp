@@ -108,10 +108,40 @@ QString fail(QString* error, const QString& message) {
     return message;
 }
 
+// The codes of an author-given score must be accepted by the score's variant-1 table too.
+std::optional<Need> analyseWithCodes(const QString& form, const QString& codes, QString* why) {
+    std::optional<Need> need = analyse(form, why);
+    if (need && !codes.isEmpty()) {
+        need = analyse(form + codes, why);
+        if (!need)
+            *why = QStringLiteral("\"%1\" and the codes %2 need more characters than one table "
+                                  "holds")
+                       .arg(form, codes);
+    }
+    return need;
+}
+
+bool isCodeCharacter(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
+}
+
+// FNV-1a over the content, for a file that gives its codes and no seed.
+std::uint64_t contentSeed(const Edition& e) {
+    QStringList parts{e.title, e.siteName, e.siteAddress};
+    for (int q = 1; q <= engine::kQuestions; ++q)
+        parts << e.forms[q].join(u'/') << e.eligible[q] << e.notEligible[q];
+    std::uint64_t h = 0xCBF29CE484222325ULL;
+    for (char b : parts.join(u'\n').toUtf8()) {
+        h ^= static_cast<unsigned char>(b);
+        h *= 0x100000001B3ULL;
+    }
+    return h;
+}
+
 std::optional<Table> makeTable(Rng& rng, int question, int variant, const QString& form,
-                               QString* error) {
+                               const QString& codes, QString* error) {
     QString why;
-    const std::optional<Need> need = analyse(form, &why);
+    const std::optional<Need> need = analyseWithCodes(form, codes, &why);
     if (!need) {
         fail(error, QStringLiteral("question %1: %2").arg(question).arg(why));
         return std::nullopt;
@@ -239,6 +269,8 @@ bool selfCheck(const Edition& edition, const Generated& data, QString* error) {
 std::optional<Edition> parseEdition(const QString& text, QString* error) {
     Edition edition;
     QSet<QString> seen;
+    std::array<int, engine::kQuestions + 1> codeLine{};
+    std::map<QString, int> codeScore;
     const QStringList lines = text.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
@@ -254,7 +286,11 @@ std::optional<Edition> parseEdition(const QString& text, QString* error) {
         const QString value = line.mid(eq + 1).trimmed();
         bool isNumber = false;
         const int question = key.toInt(&isNumber);
-        const QString canonical = isNumber ? QString::number(question) : key;
+        bool isCode = false;
+        const int score = key.startsWith(u"code-") ? key.mid(5).toInt(&isCode) : 0;
+        const QString canonical = isNumber ? QString::number(question)
+                                  : isCode ? QStringLiteral("code-%1").arg(score)
+                                           : key;
         if (seen.contains(canonical)) {
             fail(error, where + QStringLiteral("\"%1\" given twice").arg(key));
             return std::nullopt;
@@ -277,6 +313,31 @@ std::optional<Edition> parseEdition(const QString& text, QString* error) {
                 fail(error, where + QStringLiteral("the seed is not a number"));
                 return std::nullopt;
             }
+        } else if (isCode && score >= 1 && score <= engine::kQuestions) {
+            const QStringList codes = value.split(u'/');
+            if (codes.size() != 2) {
+                fail(error,
+                     where +
+                         QStringLiteral("%1 needs two codes, eligible / not eligible").arg(key));
+                return std::nullopt;
+            }
+            for (int half = 0; half < 2; ++half) {
+                const QString code = codes[half].trimmed();
+                if (code.size() != 6 || !std::all_of(code.begin(), code.end(), isCodeCharacter)) {
+                    fail(error, where + QStringLiteral("%1: \"%2\" is not six digits or capitals")
+                                            .arg(key, code));
+                    return std::nullopt;
+                }
+                if (const auto other = codeScore.find(code); other != codeScore.end()) {
+                    fail(error, where + QStringLiteral("%1: \"%2\" is already a code of score %3")
+                                            .arg(key, code)
+                                            .arg(other->second));
+                    return std::nullopt;
+                }
+                codeScore[code] = score;
+                (half == 0 ? edition.eligible : edition.notEligible)[score] = code;
+            }
+            codeLine[score] = i + 1;
         } else if (isNumber && question >= 1 && question <= engine::kQuestions) {
             QStringList forms;
             for (const QString& part : value.split(u'/'))
@@ -308,7 +369,7 @@ std::optional<Edition> parseEdition(const QString& text, QString* error) {
             return std::nullopt;
         }
     }
-    for (const char* key : {"title", "site-name", "site-address", "seed"}) {
+    for (const char* key : {"title", "site-name", "site-address"}) {
         if (!seen.contains(QLatin1String(key))) {
             fail(error, QStringLiteral("\"%1\" is missing").arg(QLatin1String(key)));
             return std::nullopt;
@@ -319,6 +380,30 @@ std::optional<Edition> parseEdition(const QString& text, QString* error) {
             fail(error, QStringLiteral("question %1 is missing").arg(q));
             return std::nullopt;
         }
+    }
+    if (!codeScore.empty()) {
+        for (int n = 1; n <= engine::kQuestions; ++n) {
+            if (edition.eligible[n].isEmpty()) {
+                fail(error, QStringLiteral("code-%1 is missing: give the codes of all thirty "
+                                           "scores or none")
+                                .arg(n));
+                return std::nullopt;
+            }
+            QString why;
+            if (!analyseWithCodes(edition.forms[n].first(),
+                                  edition.eligible[n] + edition.notEligible[n], &why)) {
+                fail(error,
+                     QStringLiteral("line %1: code-%2: %3").arg(codeLine[n]).arg(n).arg(why));
+                return std::nullopt;
+            }
+        }
+    }
+    if (!seen.contains(QStringLiteral("seed"))) {
+        if (codeScore.empty()) {
+            fail(error, QStringLiteral("\"seed\" is missing (or give code-1 to code-30)"));
+            return std::nullopt;
+        }
+        edition.seed = contentSeed(edition);
     }
     return edition;
 }
@@ -341,7 +426,10 @@ std::optional<Generated> generate(const Edition& edition, QString* error) {
                                 .arg(kMaxAnswerLength));
                 return std::nullopt;
             }
-            std::optional<Table> table = makeTable(rng, q, v, forms[v - 1], error);
+            const QString codes = v == 1 && edition.hasCodes()
+                                      ? edition.eligible[q] + edition.notEligible[q]
+                                      : QString();
+            std::optional<Table> table = makeTable(rng, q, v, forms[v - 1], codes, error);
             if (!table)
                 return std::nullopt;
             tableIndex[{q, v}] = int(data.tables.size());
@@ -368,8 +456,8 @@ std::optional<Generated> generate(const Edition& edition, QString* error) {
     };
     for (int n = 1; n <= engine::kQuestions; ++n) {
         const Table& table = data.tables[tableIndex[{n, 1}]];
-        data.eligible[n] = pickCode(table);
-        data.notEligible[n] = pickCode(table);
+        data.eligible[n] = edition.hasCodes() ? edition.eligible[n] : pickCode(table);
+        data.notEligible[n] = edition.hasCodes() ? edition.notEligible[n] : pickCode(table);
     }
 
     // Records, variant 1 in the higher slot of its question; one slot holds no record.

@@ -20,10 +20,16 @@ struct Edition {
     QString siteAddress;
     std::uint64_t seed = 0;
     std::array<QStringList, engine::kQuestions + 1> forms; // 1..30: variant 1, 2, 3
+    // Ranking codes given by the author ("code-N = eligible / not eligible"), 1..30; all
+    // empty when the seed picks them.
+    std::array<QString, engine::kQuestions + 1> eligible;
+    std::array<QString, engine::kQuestions + 1> notEligible;
+    bool hasCodes() const { return !eligible[1].isEmpty(); }
 };
 
 // Parses the authoring file (UTF-8 text). On refusal returns nullopt and sets error to one
-// line naming the line number and the reason.
+// line naming the line number and the reason. The seed may be left out when all sixty
+// codes are given; the random choices then follow from the file's content.
 std::optional<Edition> parseEdition(const QString& text, QString* error);
 
 struct Table {
