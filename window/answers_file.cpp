@@ -60,9 +60,22 @@ AnswersFile::AnswersFile(QString besidePath, QString fallbackPath)
 SavedAnswers AnswersFile::load() {
     SavedAnswers answers;
     const ReadState beside = readFile(beside_, answers);
+    const bool hasFallback = !fallback_.isEmpty() && fallback_ != beside_;
     if (beside == ReadState::Read) {
-        write_ = beside_;
-        return answers;
+        if (folderWritable(beside_) || !hasFallback) {
+            write_ = beside_;
+            return answers;
+        }
+        // Left in an installed program's folder, which this user cannot replace: the
+        // per-user file takes over, and these answers are only where it starts.
+        SavedAnswers own;
+        const ReadState fallback = readFile(fallback_, own);
+        if (fallback == ReadState::Unreadable) {
+            write_.clear();
+            return answers;
+        }
+        write_ = fallback_;
+        return fallback == ReadState::Read ? own : answers;
     }
     const bool besideUsable = beside == ReadState::Absent && folderWritable(beside_);
     const ReadState fallback = fallback_.isEmpty() || fallback_ == beside_

@@ -1,0 +1,70 @@
+# Installation as a desktop program, and the Debian package built from it by CPack.
+#
+# The game looks for its excerpt store and its saved answers in its own folder, so the
+# executable and the store share a program folder of their own; bin/ holds only a relative
+# link to it (the game resolves its folder through the link). Where that folder cannot be
+# written, the game keeps the answers in the per-user data folder.
+include(GNUInstallDirs)
+
+set(DORLO_INSTALL_PROGRAM_DIR "lib/${DORLO_EXECUTABLE_NAME}")
+set(DORLO_HOMEPAGE "https://www.dorlos.example/" CACHE STRING "The publisher's site")
+set(DORLO_SCREENSHOT_URL "${DORLO_HOMEPAGE}${DORLO_EXECUTABLE_NAME}/screenshot.png"
+    CACHE STRING "Where docs/screenshot.png is published, for the AppStream metadata")
+set(DORLO_DEVELOPER "Dorlos" CACHE STRING "Publisher named in the package metadata")
+set(DORLO_MAINTAINER "Dorlos <paquets@dorlos.example>" CACHE STRING "Debian maintainer field")
+set(DORLO_APPSTREAM_ID "example.dorlos.dorlo_zidoduder_04")
+set(DORLO_RELEASE_DATE "2026-12-07")
+
+# Installed folders readable by every user, whatever the installing user's umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+add_subdirectory(${PROJECT_SOURCE_DIR}/tools/icons ${PROJECT_BINARY_DIR}/tools/icons)
+
+set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+set(staged ${PROJECT_BINARY_DIR}/packaging)
+configure_file(${packaging}/dorlo-zidoduder-04.metainfo.xml.in
+    ${staged}/${DORLO_APPSTREAM_ID}.metainfo.xml @ONLY)
+file(MAKE_DIRECTORY ${staged}/bin)
+file(CREATE_LINK ../${DORLO_INSTALL_PROGRAM_DIR}/${DORLO_EXECUTABLE_NAME}
+    ${staged}/bin/${DORLO_EXECUTABLE_NAME} SYMBOLIC)
+
+# Only system libraries: no run path into the build tree or anywhere else.
+set_target_properties(dorlo-zidoduder-04 PROPERTIES INSTALL_RPATH "")
+install(TARGETS dorlo-zidoduder-04 RUNTIME DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
+install(FILES ${DORLO_STORE_PATH} DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
+install(FILES ${staged}/bin/${DORLO_EXECUTABLE_NAME} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${packaging}/dorlo-zidoduder-04.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${staged}/${DORLO_APPSTREAM_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(size IN LISTS DORLO_ICON_SIZES)
+    install(FILES ${DORLO_ICON_DIR}/${size}x${size}/dorlo-zidoduder-04.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+# cpack -G DEB, run in the build tree.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${DORLO_EXECUTABLE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR ${DORLO_DEVELOPER})
+set(CPACK_PACKAGE_CONTACT ${DORLO_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "listening quiz in French: thirty musical excerpts")
+set(CPACK_PACKAGE_DESCRIPTION
+    "A listening game in one window, in French: thirty short excerpts of musical works,\n"
+    "and for each the player types the title. Answers are compared tolerantly and kept\n"
+    "between games; a ranking code follows the count of answers found.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DORLO_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${DORLO_HOMEPAGE})
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, out of dpkg-shlibdeps' sight: the media backend's decoders and
+# sinks, the window's fonts, the platform integration.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-lato, fonts-dejavu-core, qt6-qpa-plugins")
+include(CPack)
