@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan bench format clean
+.PHONY: all deps configure build run test test-asan bench package format clean
 
 all: build
 
@@ -30,6 +30,10 @@ test-asan: deps
 
 bench: build
 	scripts/run-bench $(BUILD)
+
+# The Debian package, written into $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
