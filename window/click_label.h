@@ -1,7 +1,11 @@
 #pragma once
-// A label that reports a click: the button released over it.
+// A label that reports a click: the button released over it, or Space or Enter while it
+// has the keyboard focus (it takes the focus only when given a focus policy).
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 #include <functional>
 
@@ -18,6 +22,27 @@ protected:
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
             clicked)
             clicked();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            event->modifiers() == Qt::NoModifier) {
+            if (!event->isAutoRepeat() && clicked)
+                clicked();
+            event->accept();
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QStylePainter p(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(1, 1, -1, -1);
+        p.drawPrimitive(QStyle::PE_FrameFocusRect, option);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
+#include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/pictures.h"
 
@@ -215,6 +216,7 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
             &layout::Scrolling::Wheel_WheelRotate);
 
     Form_Load();
+    accessibility::nameControls(*this);
 }
 
 FrmDorlo::~FrmDorlo() {
@@ -514,6 +516,7 @@ void FrmDorlo::Verifie(int question) {
     if (code.tag)
         LblCode1Tag = *code.tag;
     LblCode1->setText(code.caption);
+    accessibility::describeCheck(*this, question);
 }
 
 void FrmDorlo::Txt_KeyPress(int index, int& keyAscii) {

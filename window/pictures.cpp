@@ -88,6 +88,7 @@ QPixmap loudspeakerOff() {
 }
 
 QPixmap knob() {
+    // Edges as filled pixel rows, not lines: they stay whole at any pixel ratio.
     static const QPixmap pixmap = draw(10, 21, [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing, false);
         QLinearGradient body(0, 0, 10, 0);
@@ -96,21 +97,16 @@ QPixmap knob() {
         body.setColorAt(1, QColor(140, 140, 140));
         p.fillRect(QRect(0, 0, 10, 21), body);
         // Raised edges: light top and left, dark bottom and right.
-        p.setPen(Qt::white);
-        p.drawLine(0, 0, 8, 0);
-        p.drawLine(0, 0, 0, 19);
-        p.setPen(kDarkGrey);
-        p.drawLine(0, 20, 9, 20);
-        p.drawLine(9, 0, 9, 20);
-        p.setPen(kMidGrey);
-        p.drawLine(1, 19, 8, 19);
-        p.drawLine(8, 1, 8, 19);
+        p.fillRect(QRect(0, 0, 9, 1), Qt::white);
+        p.fillRect(QRect(0, 0, 1, 20), Qt::white);
+        p.fillRect(QRect(0, 20, 10, 1), kDarkGrey);
+        p.fillRect(QRect(9, 0, 1, 21), kDarkGrey);
+        p.fillRect(QRect(1, 19, 8, 1), kMidGrey);
+        p.fillRect(QRect(8, 1, 1, 19), kMidGrey);
         // Grip lines across the middle.
         for (int y : {8, 10, 12}) {
-            p.setPen(kMidGrey);
-            p.drawLine(2, y, 7, y);
-            p.setPen(Qt::white);
-            p.drawLine(2, y + 1, 7, y + 1);
+            p.fillRect(QRect(2, y, 6, 1), kMidGrey);
+            p.fillRect(QRect(2, y + 1, 6, 1), Qt::white);
         }
     });
     return pixmap;

@@ -1,0 +1,55 @@
+// Shows the window maximised at the scale factor it is given and saves what the screen
+// shows, in device pixels. Usage: accessibility_screenshot <png> [<detail png>]
+// (run under xvfb-run with QT_SCALE_FACTOR=2; see the screenshot-scale2 target)
+#include "window/frm_dorlo.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <png> [<detail png>]\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir folder;
+    window::ProgramSettings settings = window::ProgramSettings::current();
+    settings.folder = folder.path();
+    settings.fallbackFolder = folder.path();
+    settings.executableName = QStringLiteral("screenshot");
+    window::FrmDorlo form(settings);
+
+    // A game under way: two answers found, one close, one far.
+    const std::pair<int, const char*> answers[] = {
+        {1, "Pour Élise"}, {2, "La Marche turque"}, {4, "Le Beau Danub"}, {5, "La Carpe"}};
+    for (const auto& [n, text] : answers) {
+        form.Txt[n]->Tag = QString::fromUtf8(text);
+        form.Txt[n]->setText(form.Txt[n]->Tag);
+        form.Verifie(n);
+    }
+
+    form.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    form.showMaximized();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 1;
+    QTest::qWait(300);
+    form.Cmd[8]->setFocus(Qt::TabFocusReason); // the keyboard's place shows
+    QTest::qWait(100);
+    const QPixmap shot = form.grab();
+    bool saved = shot.save(QString::fromLocal8Bit(argv[1]));
+    if (argc > 2) // the top-left and top-right corners, device pixels unscaled
+        saved = saved && shot.copy(0, 0, 1000, 400).save(QString::fromLocal8Bit(argv[2]));
+    if (argc > 3)
+        saved = saved &&
+                shot.copy(shot.width() - 1000, 0, 1000, 400).save(QString::fromLocal8Bit(argv[3]));
+    for (int n = 1; n <= 30; ++n) // nothing of this is the player's
+        form.Txt[n]->clear();
+    std::fprintf(stderr, "%d x %d pixels, ratio %g\n", shot.width(), shot.height(),
+                 shot.devicePixelRatio());
+    return saved ? 0 : 1;
+}
