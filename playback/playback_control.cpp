@@ -11,6 +11,10 @@ namespace playback {
 
 PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject* parent)
     : QObject(parent), openWithSystem(openWithSystemPlayer), c_(controls), files_(files) {
+    playEmbedded = [mp = c_.MP](const QString& path) {
+        mp->setFileName(path);
+        mp->Play();
+    };
     Timer.setInterval(2000);
     Timer.setSingleShot(true);
     connect(&Timer, &QTimer::timeout, this, &PlaybackControl::Timer_Timer);
@@ -30,8 +34,8 @@ void PlaybackControl::Joue(int n) {
     if (!files_.extract(n))
         return; // nothing written, nothing handed over, no wait
     if (LecteurInterne) {
-        c_.MP->setFileName(files_.FichierMP3);
-        c_.MP->Play();
+        if (playEmbedded)
+            playEmbedded(files_.FichierMP3);
         return;
     }
     if (openWithSystem)

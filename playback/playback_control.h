@@ -34,6 +34,8 @@ public:
 
     // Hands a file to the system's MP3 application; replaceable by tests.
     std::function<void(const QString& path)> openWithSystem;
+    // Opens and plays a file in the embedded player MP; replaceable by tests.
+    std::function<void(const QString& path)> playEmbedded;
 
     void Joue(int n);
     void Cmd_Click(int index);
