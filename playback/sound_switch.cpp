@@ -1,6 +1,7 @@
 #include "sound_switch.h"
 
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 
 #include <utility>
 
@@ -23,6 +24,11 @@ void SoundSwitch::paintEvent(QPaintEvent*) {
     const QPixmap& shown = isDown() ? downPicture_ : picture_;
     if (!shown.isNull())
         p.drawPixmap(rect(), shown);
+    if (hasFocus()) { // reached by Tab: the keyboard's place must show
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
 }
 
 } // namespace playback

@@ -1,5 +1,6 @@
 // Shows the window maximised at the scale factor it is given and saves what the screen
-// shows, in device pixels. Usage: accessibility_screenshot <png> [<detail png>]
+// shows, in device pixels. Usage: accessibility_screenshot <png>
+// [<left png> [<right png> [<focused panel png>]]]
 // (run under xvfb-run with QT_SCALE_FACTOR=2; see the screenshot-scale2 target)
 #include "window/frm_dorlo.h"
 
@@ -14,7 +15,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <png> [<detail png>]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <png> [<left png> [<right png> [<panel png>]]]\n", argv[0]);
         return 2;
     }
     QTemporaryDir folder;
@@ -38,7 +39,14 @@ int main(int argc, char* argv[]) {
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
     QTest::qWait(300);
-    form.Cmd[8]->setFocus(Qt::TabFocusReason); // the keyboard's place shows
+    // Without a window manager nothing activates the window; the focus would not show.
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    // Reached by Tab, as the player would: the style shows the focus after a key only.
+    form.Txt[7]->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(form.Txt[7], Qt::Key_Tab);
+    if (QApplication::focusWidget() != form.Cmd[8])
+        std::fprintf(stderr, "the focus is not on the play button of question 8\n");
     QTest::qWait(100);
     const QPixmap shot = form.grab();
     bool saved = shot.save(QString::fromLocal8Bit(argv[1]));
@@ -47,6 +55,13 @@ int main(int argc, char* argv[]) {
     if (argc > 3)
         saved = saved &&
                 shot.copy(shot.width() - 1000, 0, 1000, 400).save(QString::fromLocal8Bit(argv[3]));
+    if (argc > 4) { // the panel holding the focus
+        const QRect panel(form.Shape[8]->mapTo(&form, QPoint()), form.Shape[8]->size());
+        const qreal r = shot.devicePixelRatio();
+        const QRect device =
+            QRectF(QPointF(panel.topLeft()) * r, QSizeF(panel.size()) * r).toAlignedRect();
+        saved = saved && shot.copy(device).save(QString::fromLocal8Bit(argv[4]));
+    }
     for (int n = 1; n <= 30; ++n) // nothing of this is the player's
         form.Txt[n]->clear();
     std::fprintf(stderr, "%d x %d pixels, ratio %g\n", shot.width(), shot.height(),
