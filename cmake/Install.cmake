@@ -50,11 +50,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${DORLO_DEVELOPER})
 set(CPACK_PACKAGE_CONTACT ${DORLO_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "listening quiz in French: thirty musical excerpts")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A listening game in one window, in French: thirty short excerpts of musical works,\n"
     "and for each the player types the title. Answers are compared tolerantly and kept\n"
-    "between games; a ranking code follows the count of answers found.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+    "between games, and a ranking code follows the count of answers found.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
