@@ -94,8 +94,11 @@ kept() { # kept <file> <answer 7>: the game rewrote it whole, the answer as it w
     cmp -s "$work/expected.REP" "$1"
 }
 
-catches_sigterm() { # the game sets its handler first thing; a signal before would kill it
+game_ready() { # the game sets its handler first thing; a signal before would kill it
     local mask
+    # Until the game is exec'd, the pid is the shell's fork or a runner, whose handlers
+    # are not the game's.
+    [ "$(basename "$(readlink "/proc/$1/exe" 2>/dev/null)")" = "$name" ] || return 1
     mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
     [ -n "$mask" ] && (((16#$mask >> 14) & 1))
 }
@@ -106,7 +109,7 @@ run_game() { # run_game <runner...>: start from the launcher, close by SIGTERM
         XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run" TMPDIR="$home/tmp" \
         QT_QPA_PLATFORM=offscreen "$@" "$launcher" 2>"$home/stderr" &
     pid=$!
-    until catches_sigterm "$pid"; do
+    until game_ready "$pid"; do
         if ((waited++ > 600)) || ! kill -0 "$pid" 2>/dev/null; then
             echo "FAIL: the game did not start" >&2
             cat "$home/stderr" >&2
