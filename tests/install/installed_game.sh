@@ -74,6 +74,12 @@ else
     owner=
 fi
 
+# Under the sanitizers, the other user must be able to read the leak suppressions too.
+if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]+) ]] && [ -f "${BASH_REMATCH[1]}" ]; then
+    install -m 644 "${BASH_REMATCH[1]}" "$work/lsan.supp"
+    export LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[1]}"/$work/lsan.supp}
+fi
+
 new_home() { # a home of its own for each run, owned by the user who runs the game
     home=$(mktemp -d "$work/home.XXXX")
     mkdir -p "$home/data/$name" "$home/tmp" "$home/run"
