@@ -17,6 +17,41 @@ void report(const QString& line) {
 
 enum class ReadState { Absent, Read, Unreadable };
 
+// The first 30 lines, each cut to what an answer box holds, however long the file: one huge
+// line must not push the answers after it out of reach, to be lost at the next save.
+// Every line end becomes LF, which the parser reads alike.
+QByteArray firstLines(QFile& file, bool& cut) {
+    constexpr qsizetype kKeep = 3 + kMaxAnswerLength;
+    QByteArray out;
+    int lines = 0;
+    qsizetype kept = 0;
+    bool afterCr = false;
+    while (lines < kAnswers) {
+        const QByteArray chunk = file.read(1 << 16);
+        if (chunk.isEmpty())
+            break;
+        for (const char b : chunk) {
+            if (afterCr && b == '\n') {
+                afterCr = false;
+                continue;
+            }
+            afterCr = b == '\r';
+            if (b == '\r' || b == '\n') {
+                out += '\n';
+                kept = 0;
+                if (++lines == kAnswers)
+                    break;
+            } else if (kept < kKeep) {
+                out += b;
+                ++kept;
+            } else {
+                cut = true;
+            }
+        }
+    }
+    return out;
+}
+
 ReadState readFile(const QString& path, SavedAnswers& out) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
@@ -34,11 +69,16 @@ ReadState readFile(const QString& path, SavedAnswers& out) {
         report(QStringLiteral("réponses non lues dans %1 : %2").arg(path, file.errorString()));
         return ReadState::Unreadable;
     }
-    const QByteArray bytes = file.read(kMaxFileBytes);
+    bool cut = false;
+    const QByteArray bytes = firstLines(file, cut);
     if (file.error() != QFileDevice::NoError) {
         report(QStringLiteral("réponses non lues dans %1 : %2").arg(path, file.errorString()));
         return ReadState::Unreadable;
     }
+    if (cut)
+        report(QStringLiteral("%1 : réponse trop longue, gardée jusqu'à %2 caractères")
+                   .arg(path)
+                   .arg(kMaxAnswerLength));
     out = parseSavedAnswers(bytes);
     return ReadState::Read;
 }
