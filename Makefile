@@ -1,10 +1,13 @@
 # Every target installs what is missing first, so a fresh Debian 12 machine needs nothing else.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_records fuzz_saved_answers fuzz_cp1252 fuzz_check
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan bench package format clean
+.PHONY: all deps configure build run test test-asan fuzz bench package format clean
 
 all: build
 
@@ -27,6 +30,20 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DDORLO_SANITIZE=ON -DDORLO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	scripts/run-tests $(ASAN_BUILD)
+
+# Each libFuzzer target for FUZZ_SECONDS, from its committed seeds (copied: the seeds stay small).
+fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DDORLO_FUZZ=ON -DDORLO_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$t && cp fuzz/corpus/$$t/* $(FUZZ_BUILD)/corpus/$$t/ || exit 1; \
+		echo "== $$t, $(FUZZ_SECONDS) s"; \
+		ASAN_OPTIONS=malloc_context_size=0 $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) \
+			-print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/$$t- $(FUZZ_BUILD)/corpus/$$t \
+			>$(FUZZ_BUILD)/$$t.log 2>&1; rc=$$?; \
+		grep -E '^(Done|stat::average_exec_per_sec)' $(FUZZ_BUILD)/$$t.log; \
+		if [ $$rc -ne 0 ]; then tail -n 40 $(FUZZ_BUILD)/$$t.log; exit 1; fi; \
+	done
 
 bench: build
 	scripts/run-bench $(BUILD)

@@ -48,9 +48,11 @@ void roundTrip(const uint8_t* data, size_t size) {
     const bool invalide = data[0] & 2;
     std::array<QString, kAnswers + 1> texts;
     int n = 1;
+    texts[n].reserve(qsizetype(size));
     for (size_t i = 1; i < size && n <= kAnswers; ++i) {
         if (data[i] == 0) {
-            ++n;
+            if (++n <= kAnswers)
+                texts[n].reserve(qsizetype(size - i));
             continue;
         }
         QChar c;
