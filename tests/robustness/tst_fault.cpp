@@ -74,6 +74,21 @@ private slots:
                                     .arg(bytes.size())));
             ++seen[bytes == fresh];
         }
+        // A kill between the save's two last steps (its temporary file linked under a name,
+        // then renamed over the file) leaves that whole copy behind; never a partial one.
+        const QDir folder(dir.path());
+        int leftovers = 0;
+        for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+            if (name == QStringLiteral("game.REP"))
+                continue;
+            ++leftovers;
+            QVERIFY2(name.startsWith(QStringLiteral("game.REP.")), qPrintable(name));
+            QFile copy(folder.filePath(name));
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            const QByteArray bytes = copy.readAll();
+            QVERIFY2(bytes == old || bytes == fresh, qPrintable(name));
+        }
+        qInfo("%d temporary copies left by the kills", leftovers);
         // Both contents must have been caught, or the kills were not random enough.
         QVERIFY(seen[0] > 0 && seen[1] > 0);
         qInfo("old %d times, new %d times", seen[0], seen[1]);
