@@ -1,8 +1,12 @@
 #include "media_player.h"
 
-#include <QAudioOutput>
-#include <QMediaPlayer>
-#include <QUrl>
+#include "media_backend.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -12,20 +16,50 @@ namespace playback {
 
 namespace {
 
-int stateNumber(QMediaPlayer::PlaybackState s) {
-    switch (s) {
-    case QMediaPlayer::PausedState:
-        return 1;
-    case QMediaPlayer::PlayingState:
-        return 2;
-    case QMediaPlayer::StoppedState:
-        break;
-    }
-    return 0;
-}
-
 double gainFor(int hundredthsOfDb) {
     return std::clamp(std::pow(10.0, hundredthsOfDb / 2000.0), 0.0, 1.0);
+}
+
+// Beside the game first. DORLO_MEDIA_MODULE names another file; programs run from the
+// build tree (tests, benchmarks) otherwise find the module at the top of that tree.
+QStringList modulePlaces() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QStringList places{QDir(appDir).filePath(QString::fromLatin1(kMediaModuleFile))};
+    const QString chosen = qEnvironmentVariable("DORLO_MEDIA_MODULE");
+    if (!chosen.isEmpty()) {
+        places << chosen;
+        return places;
+    }
+#ifdef DORLO_MEDIA_BUILD_DIR
+    const QString buildDir = QDir::cleanPath(QStringLiteral(DORLO_MEDIA_BUILD_DIR));
+    if (QDir::cleanPath(appDir).startsWith(buildDir + QLatin1Char('/')))
+        places << QDir(buildDir).filePath(QString::fromLatin1(kMediaModuleFile));
+#endif
+    return places;
+}
+
+// Loaded once per process and never unloaded: Qt Multimedia keeps threads and plugins.
+MediaBackendFactory loadFactory() {
+    const QStringList places = modulePlaces();
+    QString why = QStringLiteral("not found");
+    QString tried = places.last();
+    for (const QString& file : places) {
+        if (!QFileInfo::exists(file))
+            continue;
+        QLibrary module(file);
+        if (auto f = reinterpret_cast<MediaBackendFactory>(module.resolve(kMediaBackendFactory)))
+            return f;
+        tried = file;
+        why = module.errorString();
+    }
+    qWarning("Dorlo: no embedded player, cannot load %s: %s", qUtf8Printable(tried),
+             qUtf8Printable(why));
+    return nullptr;
+}
+
+MediaBackendFactory factory() {
+    static const MediaBackendFactory f = loadFactory();
+    return f;
 }
 
 } // namespace
@@ -44,48 +78,49 @@ MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent) {
 MediaPlayer::~MediaPlayer() {
     // The backend may still report a state change while it goes away; this object is
     // no longer there to hear it.
-    if (player_) {
-        player_->disconnect(this);
-        delete player_;
+    if (backend_) {
+        backend_->stateChanged = nullptr;
+        backend_->failed = nullptr;
     }
-    delete output_;
 }
 
-void MediaPlayer::ensureBackend() {
-    if (player_)
-        return;
+bool MediaPlayer::ensureBackend() {
+    if (backend_)
+        return true;
     selectMediaBackend();
-    output_ = new QAudioOutput(this);
-    output_->setVolume(static_cast<float>(gainFor(volume_)));
-    player_ = new QMediaPlayer(this);
-    player_->setAudioOutput(output_);
-    connect(player_, &QMediaPlayer::playbackStateChanged, this,
-            [this](QMediaPlayer::PlaybackState s) {
-                const int now = stateNumber(s);
-                if (now == state_)
-                    return;
-                const int old = std::exchange(state_, now);
-                emit PlayStateChange(old, now);
-            });
-    connect(player_, &QMediaPlayer::errorOccurred, this,
-            [this](QMediaPlayer::Error, const QString& text) {
-                qWarning("Dorlo: cannot play %s: %s", qUtf8Printable(fileName_),
-                         qUtf8Printable(text));
-                // Left alone the backend stays "playing"; stopping reports state 0 so the
-                // file gets closed. Outside the backend's own callback.
-                QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        if (player_)
-                            player_->stop();
-                    },
-                    Qt::QueuedConnection);
-            });
+    const MediaBackendFactory make = factory();
+    if (!make)
+        return false;
+    backend_.reset(make());
+    backend_->setGain(gainFor(volume_));
+    backend_->stateChanged = [this](int now) {
+        backendState(now);
+    };
+    backend_->failed = [this](const QString& text) {
+        qWarning("Dorlo: cannot play %s: %s", qUtf8Printable(fileName_), qUtf8Printable(text));
+        // Left alone the backend stays "playing"; stopping reports state 0 so the file
+        // gets closed. Outside the backend's own callback.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (backend_)
+                    backend_->stop();
+            },
+            Qt::QueuedConnection);
+    };
+    return true;
+}
+
+void MediaPlayer::backendState(int now) {
+    if (now == state_)
+        return;
+    const int old = std::exchange(state_, now);
+    emit PlayStateChange(old, now);
 }
 
 void MediaPlayer::Stop() {
-    if (player_)
-        player_->stop();
+    if (backend_)
+        backend_->stop();
 }
 
 void MediaPlayer::setFileName(const QString& path) {
@@ -93,22 +128,18 @@ void MediaPlayer::setFileName(const QString& path) {
     if (path.isEmpty()) {
         // Usually asked from inside a state notification: close once the backend is out
         // of its callback, unless a new file has been opened meanwhile.
-        if (player_)
+        if (backend_)
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    if (fileName_.isEmpty() && player_)
-                        player_->setSource(QUrl());
+                    if (fileName_.isEmpty() && backend_)
+                        backend_->close();
                 },
                 Qt::QueuedConnection);
         return;
     }
-    ensureBackend();
-    const QUrl url = QUrl::fromLocalFile(path);
-    // The same name holds a new file by now: reopen it rather than keep the old one.
-    if (player_->source() == url)
-        player_->setSource(QUrl());
-    player_->setSource(url);
+    if (ensureBackend())
+        backend_->open(path);
 }
 
 QString MediaPlayer::fileName() const {
@@ -118,18 +149,14 @@ QString MediaPlayer::fileName() const {
 void MediaPlayer::Play() {
     if (fileName_.isEmpty())
         return;
-    ensureBackend();
-    if (player_->mediaStatus() == QMediaPlayer::InvalidMedia)
-        return;
-    if (player_->position() != 0)
-        player_->setPosition(0);
-    player_->play();
+    if (ensureBackend())
+        backend_->play();
 }
 
 void MediaPlayer::setVolume(int hundredthsOfDb) {
     volume_ = hundredthsOfDb;
-    if (output_)
-        output_->setVolume(static_cast<float>(gainFor(volume_)));
+    if (backend_)
+        backend_->setGain(gainFor(volume_));
 }
 
 int MediaPlayer::volume() const {
@@ -153,7 +180,7 @@ int MediaPlayer::playState() const {
 }
 
 bool MediaPlayer::hasBackend() const {
-    return player_ != nullptr;
+    return backend_ != nullptr;
 }
 
 } // namespace playback

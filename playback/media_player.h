@@ -1,16 +1,15 @@
 #pragma once
 // The embedded player MP: exactly the operations the game uses, over Qt Multimedia.
-// The Qt Multimedia objects are created at the first operation that needs them,
-// so that start-up does not pay for the media backend.
+// Qt Multimedia lives in a module (playback/media_backend.h) loaded and brought up at the
+// first operation that needs it, so that start-up does not pay for the media backend.
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class QMediaPlayer;
-class QAudioOutput;
-
 namespace playback {
+
+class MediaBackend;
 
 // Keeps Qt Multimedia on its GStreamer backend unless QT_MEDIA_BACKEND says otherwise;
 // must run before the first Qt Multimedia object exists.
@@ -40,9 +39,9 @@ signals:
     void PlayStateChange(int oldState, int newState);
 
 private:
-    void ensureBackend();
-    QMediaPlayer* player_ = nullptr;
-    QAudioOutput* output_ = nullptr;
+    bool ensureBackend(); // false when the module cannot be loaded: nothing plays
+    void backendState(int now);
+    std::unique_ptr<MediaBackend> backend_;
     QString fileName_;
     int volume_ = 0;
     bool enabled_ = true;
