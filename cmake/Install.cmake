@@ -30,8 +30,11 @@ file(CREATE_LINK ../${DORLO_INSTALL_PROGRAM_DIR}/${DORLO_EXECUTABLE_NAME}
     ${staged}/bin/${DORLO_EXECUTABLE_NAME} SYMBOLIC)
 
 # Only system libraries: no run path into the build tree or anywhere else.
-set_target_properties(dorlo-zidoduder-04 PROPERTIES INSTALL_RPATH "")
+set_target_properties(dorlo-zidoduder-04 dorlo_media_backend PROPERTIES INSTALL_RPATH "")
 install(TARGETS dorlo-zidoduder-04 RUNTIME DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
+# The media module the game loads from its own folder at the first play; a shared object,
+# so dpkg-shlibdeps finds Qt Multimedia among its needs.
+install(TARGETS dorlo_media_backend LIBRARY DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
 install(FILES ${DORLO_STORE_PATH} DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
 install(FILES ${staged}/bin/${DORLO_EXECUTABLE_NAME} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${packaging}/dorlo-zidoduder-04.desktop

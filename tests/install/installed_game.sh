@@ -29,6 +29,8 @@ check() { # check <what> <command...>
     fi
 }
 
+fails() { ! "$@"; }
+
 if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
     cat "$work/install.log" >&2
     echo "FAIL: cmake --install" >&2
@@ -40,6 +42,7 @@ expected=(
     "bin/$name"
     "lib/$name/$name"
     "lib/$name/$store"
+    "lib/$name/libdorlo-media.so"
     "share/applications/$name.desktop"
     "share/metainfo/example.dorlos.dorlo_zidoduder_04.metainfo.xml"
 )
@@ -53,8 +56,12 @@ check "installed files: $(diff <(echo "$wanted") <(echo "$actual") | tr '\n' ' '
 check "launcher is a relative link to the program folder" \
     test "$(readlink "$launcher")" = "../lib/$name/$name"
 check "the store installed whole" cmp -s "$build/$store" "$program/$store"
-
-fails() { ! "$@"; }
+# Qt Multimedia comes with the media module at the first play, not with the game.
+game_libs=$(ldd "$program/$name")
+module_libs=$(ldd "$program/libdorlo-media.so")
+check "the game does not link Qt Multimedia" fails grep -qi multimedia <<<"$game_libs"
+check "the media module links Qt Multimedia" grep -q libQt6Multimedia <<<"$module_libs"
+check "everything the media module needs is found" fails grep -q 'not found' <<<"$module_libs"
 
 png_size() { # width and height from the IHDR chunk
     od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
