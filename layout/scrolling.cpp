@@ -107,6 +107,23 @@ void Scrolling::stepTo(QScrollBar* bar, int value) {
     c_.form->repaint();
 }
 
+// Each loop also stops when a step no longer moves the bar (bars not laid out yet),
+// rather than spinning for ever.
+void Scrolling::bringIntoView(QScrollBar* bar, double start, long long end) {
+    while (bar->value() > start) {
+        const int before = bar->value();
+        stepTo(bar, std::max(before - kFocusStep, 0));
+        if (bar->value() == before)
+            break;
+    }
+    while (static_cast<long long>(bar->value()) + bar->pageStep() < end) {
+        const int before = bar->value();
+        stepTo(bar, std::min(before + kFocusStep, bar->maximum()));
+        if (bar->value() == before)
+            break;
+    }
+}
+
 void Scrolling::Txt_GotFocus(int index) {
     if (index < 1 || index > 30 || !c_.Shape[index])
         return;
@@ -125,34 +142,10 @@ void Scrolling::Txt_GotFocus(int index) {
     const long long bottom = std::llround(top + height);
     const long long right = std::llround(left + width);
 
-    // Each loop also stops when a step no longer moves the bar (bars not laid out yet),
-    // rather than spinning for ever.
-    QScrollBar* v = c_.VScroll;
-    while (v->value() > top) {
-        const int before = v->value();
-        stepTo(v, std::max(before - kFocusStep, 0));
-        if (v->value() == before)
-            break;
-    }
-    while (static_cast<long long>(v->value()) + v->pageStep() < bottom) {
-        const int before = v->value();
-        stepTo(v, std::min(before + kFocusStep, v->maximum()));
-        if (v->value() == before)
-            break;
-    }
-    QScrollBar* h = c_.HScroll;
-    while (h->value() > left) {
-        const int before = h->value();
-        stepTo(h, std::max(before - kFocusStep, 0));
-        if (h->value() == before)
-            break;
-    }
-    while (static_cast<long long>(h->value()) + h->pageStep() < right) {
-        const int before = h->value();
-        stepTo(h, std::min(before + kFocusStep, h->maximum()));
-        if (h->value() == before)
-            break;
-    }
+    // Vertically first, then horizontally: each bar back to the panel's start, then on
+    // until its end is in view.
+    bringIntoView(c_.VScroll, top, bottom);
+    bringIntoView(c_.HScroll, left, right);
 
     if (auto* box = qobject_cast<QLineEdit*>(c_.Txt[index]))
         box->setSelection(0, static_cast<int>(box->text().size()));

@@ -40,6 +40,7 @@ private:
     void placeVertically(int value);
     void placeHorizontally(int value);
     void stepTo(QScrollBar* bar, int value);
+    void bringIntoView(QScrollBar* bar, double start, long long end);
 
     FormControls c_;
     double p2Left_ = 0;
