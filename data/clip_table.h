@@ -12,9 +12,15 @@ inline constexpr std::array<std::int32_t, 32> kDebuts = {
     119257, 135198, 149546, 163998, 179887, 188200, 195181, 201399, 213161, 226777, 240106,
     248864, 256336, 271337, 279441, 286501, 300117, 307751, 314288, 325971, 341181};
 
-inline constexpr std::int64_t clipStart(int k) { return 4 * std::int64_t{kDebuts[k]}; }
-inline constexpr std::int64_t clipLength(int k) { return 4 * std::int64_t{kDebuts[k + 1] - kDebuts[k]}; }
-inline constexpr std::int64_t storeLength() { return 4 * std::int64_t{kDebuts[31]}; }
+inline constexpr std::int64_t clipStart(int k) {
+    return 4 * std::int64_t{kDebuts[k]};
+}
+inline constexpr std::int64_t clipLength(int k) {
+    return 4 * std::int64_t{kDebuts[k + 1] - kDebuts[k]};
+}
+inline constexpr std::int64_t storeLength() {
+    return 4 * std::int64_t{kDebuts[31]};
+}
 
 static_assert(storeLength() == 1364724);
 static_assert(clipLength(0) == 632 && clipLength(30) == 60840 && clipLength(17) == 24872);
