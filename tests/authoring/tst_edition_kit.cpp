@@ -102,6 +102,22 @@ QList<qint64> tableEntries(const QByteArray& header) {
 
 } // namespace
 
+// What the game would hold of a generated edition: its tables and its unpacked records.
+struct Loaded {
+    engine::TableSet tables;
+    engine::AnswerTables unpacked;
+};
+
+Loaded loaded(const author::Generated& data) {
+    std::vector<engine::SubstTableData> views;
+    for (const author::Table& t : data.tables)
+        views.push_back({t.question, t.variant, t.entries});
+    std::array<QString, engine::kRecordSlots> captions;
+    for (int s = 0; s < engine::kRecordSlots; ++s)
+        captions[s] = cp1252::toUnicode(data.captions[s]);
+    return {engine::TableSet(views), engine::unpackRecords(captions)};
+}
+
 class TestEditionKit : public QObject {
     Q_OBJECT
 
@@ -165,14 +181,7 @@ private slots:
         QVERIFY(QDir(out).entryList(QDir::Files).size() == 3);
 
         // Played through the engine: every accepted form is found and shows the first.
-        std::vector<engine::SubstTableData> views;
-        for (const author::Table& t : made->data.tables)
-            views.push_back({t.question, t.variant, t.entries});
-        const engine::TableSet tables(views);
-        std::array<QString, engine::kRecordSlots> captions;
-        for (int s = 0; s < engine::kRecordSlots; ++s)
-            captions[s] = cp1252::toUnicode(made->data.captions[s]);
-        const engine::AnswerTables unpacked = engine::unpackRecords(captions);
+        const auto [tables, unpacked] = loaded(made->data);
         for (int q = 1; q <= 30; ++q) {
             const QStringList& forms = made->edition.forms[q];
             for (const QString& form : forms) {
@@ -205,14 +214,7 @@ private slots:
         const auto again = kit::prepare(file, clips_, &error);
         QCOMPARE(again->source, made->source);
 
-        std::vector<engine::SubstTableData> views;
-        for (const author::Table& t : made->data.tables)
-            views.push_back({t.question, t.variant, t.entries});
-        const engine::TableSet tables(views);
-        std::array<QString, engine::kRecordSlots> captions;
-        for (int s = 0; s < engine::kRecordSlots; ++s)
-            captions[s] = cp1252::toUnicode(made->data.captions[s]);
-        const engine::AnswerTables unpacked = engine::unpackRecords(captions);
+        const auto [tables, unpacked] = loaded(made->data);
         std::array<QString, 31> boxes;
         for (int n = 1; n <= 29; ++n) {
             QCOMPARE(engine::rankingCode(tables, unpacked.codes, n, false, boxes).caption,
