@@ -1,9 +1,10 @@
 // Renders this edition's excerpt store: clip 0 is silence, clip n is data/excerpts/NN.txt.
 // Usage: store-render <excerpt folder> <store file> [<folder for raw PCM, for listening>]
 #include "data/clip_table.h"
+#include "loudness.h"
 #include "mp3.h"
+#include "render.h"
 #include "score.h"
-#include "synth.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -23,29 +24,33 @@ std::string readFile(const std::filesystem::path& path) {
     return s.str();
 }
 
-std::vector<std::uint8_t> clip(int k, const std::filesystem::path& sources,
+std::vector<std::uint8_t> clip(store::Orchestra& orchestra, int k,
+                               const std::filesystem::path& sources,
                                const std::filesystem::path& pcmDir) {
     const auto bytes = edition::clipLength(k);
     const int frames = store::framesFor(bytes);
     const int samples = frames * store::kFrameSamples;
-    std::vector<float> pcm(samples, 0.0f);
-    if (k > 0) {
+    std::vector<std::uint8_t> audio;
+    if (k == 0) {
+        audio = store::encodeFrames(std::vector<float>(samples, 0.0f), frames);
+    } else {
         const std::string number = (k < 10 ? "0" : "") + std::to_string(k);
         const auto path = sources / (number + ".txt");
         try {
-            pcm =
-                store::render(store::parseScore(readFile(path)), samples, 1.5, store::kEncoderTail);
+            const auto pcm = orchestra.render(store::parseScore(readFile(path)), samples, 1.5,
+                                              store::kEncoderTail);
+            audio = store::encodeAtLoudness(pcm, frames);
         } catch (const std::exception& e) {
             throw std::runtime_error(path.string() + ": " + e.what());
         }
         if (!pcmDir.empty()) {
+            const auto pcm = store::decodeMp3(audio);
             std::ofstream(pcmDir / (number + ".f32"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(pcm.data()),
                        static_cast<std::streamsize>(pcm.size() * sizeof(float)));
         }
     }
     auto out = store::paddingTag(static_cast<int>(bytes - frames * store::kFrameBytes));
-    const auto audio = store::encodeFrames(pcm, frames);
     out.insert(out.end(), audio.begin(), audio.end());
     return out;
 }
@@ -63,9 +68,10 @@ int main(int argc, char** argv) {
     auto partial = target;
     partial += ".part";
     try {
+        store::Orchestra orchestra(DORLO_SOUNDFONT);
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         for (int k = 0; k <= 30; ++k) {
-            const auto bytes = clip(k, sources, pcmDir);
+            const auto bytes = clip(orchestra, k, sources, pcmDir);
             if (static_cast<std::int64_t>(bytes.size()) != edition::clipLength(k))
                 throw std::runtime_error("clip " + std::to_string(k) + " has the wrong length");
             out.write(reinterpret_cast<const char*>(bytes.data()),

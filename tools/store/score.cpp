@@ -1,7 +1,11 @@
 #include "score.h"
 
+#include "gm.h"
+
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -47,52 +51,113 @@ int parseDuration(const std::string& s, int line) {
     return ticks;
 }
 
-void addNoteToken(Voice& v, std::string tok, int& at, int& lastLength, int& barStart,
-                  bool& tiePending, const Score& score, int line) {
+constexpr std::array<std::pair<const char*, int>, 8> kDynamics = {{{"ppp", 20},
+                                                                   {"pp", 35},
+                                                                   {"p", 50},
+                                                                   {"mp", 64},
+                                                                   {"mf", 80},
+                                                                   {"f", 96},
+                                                                   {"ff", 112},
+                                                                   {"fff", 127}}};
+
+int key(const Voice& v, const std::string& text, int line) {
+    const int k = v.drums ? drumKey(text) : -1;
+    const int m = k >= 0 ? k : parsePitch(text);
+    if (m < 0 || m > 127)
+        fail(line, "bad " + std::string(v.drums ? "drum" : "pitch") + " '" + text + "'");
+    return m;
+}
+
+// Where one voice's reading stands while its notes are read.
+struct Cursor {
+    int at = 0;
+    int lastLength = 0;
+    int barStart = -1;
+    bool tiePending = false;
+    int velocity = kDefaultVelocity;
+};
+
+void addNoteToken(Voice& v, std::string tok, Cursor& c, const Score& score,
+                  std::map<int, double>& tempi, int line) {
+    for (const auto& [word, velocity] : kDynamics) {
+        if (tok == word) {
+            c.velocity = velocity;
+            return;
+        }
+    }
+    if (tok.rfind("tempo=", 0) == 0) {
+        double t = 0;
+        try {
+            t = std::stod(tok.substr(6));
+        } catch (const std::exception&) {
+        }
+        if (!(t > 0))
+            fail(line, "tempo= needs quarter notes per minute");
+        tempi[c.at] = t;
+        return;
+    }
     if (tok == "|") {
-        if (score.barTicks > 0 && barStart >= 0 && at - barStart != score.barTicks)
-            fail(line, "bar of " + std::to_string(at - barStart) + " ticks in voice " + v.name +
+        if (score.barTicks > 0 && c.barStart >= 0 && c.at - c.barStart != score.barTicks)
+            fail(line, "bar of " + std::to_string(c.at - c.barStart) + " ticks in voice " + v.name +
                            ", expected " + std::to_string(score.barTicks));
-        barStart = at;
+        c.barStart = c.at;
         return;
     }
     bool staccato = false;
     bool tie = false;
-    while (!tok.empty() && (tok.back() == '\'' || tok.back() == '~')) {
-        (tok.back() == '~' ? tie : staccato) = true;
-        tok.pop_back();
+    bool accent = false;
+    for (; !tok.empty(); tok.pop_back()) {
+        if (tok.back() == '~')
+            tie = true;
+        else if (tok.back() == '\'')
+            staccato = true;
+        else if (tok.back() == '>')
+            accent = true;
+        else
+            break;
     }
     std::string pitchText = tok;
     if (const auto colon = tok.find(':'); colon != std::string::npos) {
         pitchText = tok.substr(0, colon);
-        lastLength = parseDuration(tok.substr(colon + 1), line);
+        c.lastLength = parseDuration(tok.substr(colon + 1), line);
     }
-    if (lastLength <= 0)
+    if (c.lastLength <= 0)
         fail(line, "first note of voice " + v.name + " has no duration");
     std::vector<int> midi;
     if (pitchText != "r") {
         std::stringstream parts(pitchText);
         std::string p;
-        while (std::getline(parts, p, '+')) {
-            const int m = parsePitch(p);
-            if (m < 0)
-                fail(line, "bad pitch '" + p + "'");
-            midi.push_back(m);
-        }
+        while (std::getline(parts, p, '+'))
+            midi.push_back(key(v, p, line));
     }
-    if (tiePending && !v.notes.empty() && v.notes.back().midi == midi && !midi.empty()) {
-        v.notes.back().length += lastLength;
+    if (c.tiePending && !v.notes.empty() && v.notes.back().midi == midi && !midi.empty()) {
+        v.notes.back().length += c.lastLength;
         v.notes.back().staccato = staccato;
     } else if (!midi.empty()) {
-        v.notes.push_back({at, lastLength, midi, staccato});
-    } else if (tiePending) {
+        v.notes.push_back(
+            {c.at, c.lastLength, midi, staccato, std::min(127, c.velocity + (accent ? 16 : 0))});
+    } else if (c.tiePending) {
         fail(line, "tie into a rest or another pitch");
     }
-    tiePending = tie;
-    at += lastLength;
+    c.tiePending = tie;
+    c.at += c.lastLength;
 }
 
 } // namespace
+
+double Score::seconds(int ticks) const {
+    double s = 0;
+    double t = tempo;
+    int from = 0;
+    for (const auto& [tick, next] : tempoChanges) {
+        if (tick >= ticks)
+            break;
+        s += (tick - from) * 240.0 / (kWhole * t);
+        from = tick;
+        t = next;
+    }
+    return s + (ticks - from) * 240.0 / (kWhole * t);
+}
 
 int Score::length() const {
     int end = 0;
@@ -120,11 +185,11 @@ Score parseScore(const std::string& text) {
     std::string raw;
     int line = 0;
     Voice* voice = nullptr;
-    int at = 0, lastLength = 0, barStart = -1;
-    bool tiePending = false;
+    Cursor cursor;
+    std::map<int, double> tempi;
     auto closeVoice = [&] {
         if (voice)
-            voice->end = at;
+            voice->end = cursor.at;
     };
     while (std::getline(in, raw)) {
         ++line;
@@ -156,36 +221,51 @@ Score parseScore(const std::string& text) {
             Voice v;
             if (!(words >> v.name >> v.instrument))
                 fail(line, "voice needs a name and an instrument");
+            v.drums = v.instrument == "drums";
+            v.program = v.drums ? 0 : gmProgram(v.instrument);
+            if (v.program < 0)
+                fail(line, "unknown instrument '" + v.instrument + "'");
+            int velocity = kDefaultVelocity;
             std::string opt;
             while (words >> opt) {
                 const auto eq = opt.find('=');
                 const std::string key = opt.substr(0, eq);
-                const double value = eq == std::string::npos ? 0 : std::stod(opt.substr(eq + 1));
-                if (key == "gain")
+                double value = -1;
+                try {
+                    value = eq == std::string::npos ? -1 : std::stod(opt.substr(eq + 1));
+                } catch (const std::exception&) {
+                }
+                if (key == "gain" && value >= 0 && value <= 1.6)
                     v.gain = value;
-                else if (key == "gate")
+                else if (key == "gate" && value > 0 && value <= 1)
                     v.gate = value;
+                else if (key == "vel" && value >= 1 && value <= 127)
+                    velocity = static_cast<int>(value);
                 else
-                    fail(line, "unknown voice option '" + key + "'");
+                    fail(line, "bad voice option '" + opt + "'");
             }
             score.voices.push_back(v);
             voice = &score.voices.back();
-            at = 0;
-            lastLength = 0;
-            barStart = -1;
-            tiePending = false;
+            cursor = Cursor{};
+            cursor.velocity = velocity;
         } else {
             if (!voice)
                 fail(line, "notes before the first voice line");
             std::string tok = first;
             do {
-                addNoteToken(*voice, tok, at, lastLength, barStart, tiePending, score, line);
+                addNoteToken(*voice, tok, cursor, score, tempi, line);
             } while (words >> tok);
         }
     }
     closeVoice();
     if (score.voices.empty())
         throw std::runtime_error("no voice");
+    // Fifteen melodic channels and the percussion channel.
+    const auto drums = std::count_if(score.voices.begin(), score.voices.end(),
+                                     [](const Voice& v) { return v.drums; });
+    if (drums > 1 || score.voices.size() - drums > 15)
+        throw std::runtime_error("more voices than MIDI channels");
+    score.tempoChanges.assign(tempi.begin(), tempi.end());
     return score;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A readable note source: a tempo, an optional metre and voices of notes, rests and chords.
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace store {
@@ -9,16 +10,21 @@ namespace store {
 // triplets).
 inline constexpr int kWhole = 3840;
 
+inline constexpr int kDefaultVelocity = 80;
+
 struct Note {
     int start = 0;         // ticks from the piece's start
     int length = 0;        // written length in ticks
-    std::vector<int> midi; // one pitch, or several for a chord
+    std::vector<int> midi; // one pitch, or several for a chord; drum keys on the drums
     bool staccato = false;
+    int velocity = kDefaultVelocity;
 };
 
 struct Voice {
     std::string name;
     std::string instrument;
+    int program = 0;    // General MIDI program
+    bool drums = false; // on the percussion channel; `program` is then unused
     double gain = 1.0;
     double gate = 0.92; // share of the written length that sounds
     std::vector<Note> notes;
@@ -26,11 +32,13 @@ struct Voice {
 };
 
 struct Score {
-    double tempo = 120; // quarter notes per minute
-    int barTicks = 0;   // 0 without a metre
+    double tempo = 120;                               // quarter notes per minute, at the start
+    int barTicks = 0;                                 // 0 without a metre
+    std::vector<std::pair<int, double>> tempoChanges; // (tick, tempo), in tick order
     std::vector<Voice> voices;
     int length() const;
-    double seconds(int ticks) const { return ticks * 240.0 / (kWhole * tempo); }
+    // Seconds from the start to `ticks`, through the tempo changes.
+    double seconds(int ticks) const;
 };
 
 // Throws std::runtime_error naming the line on any mistake, bar checks included.
