@@ -84,7 +84,7 @@ std::vector<float> limit(const std::vector<float>& pcm, double ceiling) {
     return out;
 }
 
-std::vector<std::uint8_t> encodeAtLoudness(const std::vector<float>& pcm, int frames) {
+Encoded encodeAtLoudness(const std::vector<float>& pcm, int frames) {
     double level = 1.0;
     double ceiling = std::pow(10.0, (kMaxTruePeak - 0.5) / 20);
     const Loudness raw = measure(pcm, kSampleRate);
@@ -98,8 +98,12 @@ std::vector<std::uint8_t> encodeAtLoudness(const std::vector<float>& pcm, int fr
         auto bytes = encodeFrames(limit(scaled, ceiling), frames);
         const Loudness got = measure(decodeMp3(bytes), kSampleRate);
         const bool loudEnough = std::fabs(got.integrated - kTargetLufs) <= kLoudnessTolerance;
-        if (loudEnough && got.truePeak < kMaxTruePeak)
-            return bytes;
+        if (loudEnough && got.truePeak < kMaxTruePeak) {
+            float peak = 0;
+            for (float x : scaled)
+                peak = std::max(peak, std::fabs(x));
+            return {std::move(bytes), got, std::max(0.0, 20 * std::log10(peak / ceiling))};
+        }
         level *= std::pow(10.0, (kTargetLufs - got.integrated) / 20);
         if (got.truePeak >= kMaxTruePeak - 0.05)
             ceiling *= std::pow(10.0, (kMaxTruePeak - 0.2 - got.truePeak) / 20);

@@ -24,9 +24,15 @@ Loudness measure(const std::vector<float>& pcm, int sampleRate);
 // moves smoothly, and lets it recover over about 80 ms.
 std::vector<float> limit(const std::vector<float>& pcm, double ceiling);
 
+struct Encoded {
+    std::vector<std::uint8_t> frames;
+    Loudness loudness;    // as decoded
+    double limitedDb = 0; // the deepest cut of the limiter
+};
+
 // Encodes `pcm` as `frames` MP3 frames whose decoded loudness lies within kLoudnessTolerance of
 // kTargetLufs and whose true peak stays under kMaxTruePeak, through a few encode-measure rounds;
 // throws std::runtime_error when no round gets there.
-std::vector<std::uint8_t> encodeAtLoudness(const std::vector<float>& pcm, int frames);
+Encoded encodeAtLoudness(const std::vector<float>& pcm, int frames);
 
 } // namespace store

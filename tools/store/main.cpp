@@ -1,5 +1,6 @@
 // Renders this edition's excerpt store: clip 0 is silence, clip n is data/excerpts/NN.txt.
-// Usage: store-render <excerpt folder> <store file> [<folder for raw PCM, for listening>]
+// Usage: store-render [-v] <excerpt folder> <store file> [<folder for the decoded clips, for
+// listening>]; -v prints each clip's loudness.
 #include "data/clip_table.h"
 #include "loudness.h"
 #include "mp3.h"
@@ -24,6 +25,8 @@ std::string readFile(const std::filesystem::path& path) {
     return s.str();
 }
 
+bool verbose = false;
+
 std::vector<std::uint8_t> clip(store::Orchestra& orchestra, int k,
                                const std::filesystem::path& sources,
                                const std::filesystem::path& pcmDir) {
@@ -39,7 +42,12 @@ std::vector<std::uint8_t> clip(store::Orchestra& orchestra, int k,
         try {
             const auto pcm = orchestra.render(store::parseScore(readFile(path)), samples, 1.5,
                                               store::kEncoderTail);
-            audio = store::encodeAtLoudness(pcm, frames);
+            auto encoded = store::encodeAtLoudness(pcm, frames);
+            audio = std::move(encoded.frames);
+            if (verbose)
+                std::printf("clip %02d: %.2f LUFS, true peak %.2f dBTP, limited by up to %.1f dB\n",
+                            k, encoded.loudness.integrated, encoded.loudness.truePeak,
+                            encoded.limitedDb);
         } catch (const std::exception& e) {
             throw std::runtime_error(path.string() + ": " + e.what());
         }
@@ -58,8 +66,13 @@ std::vector<std::uint8_t> clip(store::Orchestra& orchestra, int k,
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "-v") {
+        verbose = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 3 || argc > 4) {
-        std::cerr << "usage: " << argv[0] << " <excerpt folder> <store file> [<pcm folder>]\n";
+        std::cerr << "usage: store-render [-v] <excerpt folder> <store file> [<pcm folder>]\n";
         return 2;
     }
     const std::filesystem::path sources = argv[1], target = argv[2];
