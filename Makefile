@@ -7,7 +7,7 @@ FUZZ_TARGETS := fuzz_records fuzz_saved_answers fuzz_cp1252 fuzz_check
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan fuzz bench package format clean
+.PHONY: all deps configure build run test test-asan fuzz bench package format clean excerpts-page
 
 all: build
 
@@ -47,6 +47,9 @@ fuzz: deps
 
 bench: build
 	scripts/run-bench $(BUILD)
+
+excerpts-page: build
+	cmake --build $(BUILD) --target excerpts_page
 
 # The Debian package, written into $(BUILD)/.
 package: build
