@@ -7,14 +7,30 @@
 #include "render.h"
 #include "score.h"
 
+#include <array>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
+
+constexpr int kClips = 31;
+// Each worker loads the SoundFont once and takes a fixed share of the clips, so the bytes never
+// depend on scheduling.
+constexpr int kWorkers = 2;
+
+struct Clip {
+    std::filesystem::path source;
+    store::Score score;
+    std::vector<std::uint8_t> bytes;
+    std::string report;
+    std::exception_ptr error;
+};
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -25,49 +41,60 @@ std::string readFile(const std::filesystem::path& path) {
     return s.str();
 }
 
-bool verbose = false;
+std::string number(int k) {
+    return (k < 10 ? "0" : "") + std::to_string(k);
+}
 
-std::vector<std::uint8_t> clip(store::Orchestra& orchestra, int k,
-                               const std::filesystem::path& sources,
-                               const std::filesystem::path& pcmDir) {
-    const auto bytes = edition::clipLength(k);
-    const int frames = store::framesFor(bytes);
+void render(store::Orchestra* orchestra, int k, Clip& c, const std::filesystem::path& pcmDir) {
+    const auto length = edition::clipLength(k);
+    const int frames = store::framesFor(length);
     const int samples = frames * store::kFrameSamples;
     std::vector<std::uint8_t> audio;
     if (k == 0) {
         audio = store::encodeFrames(std::vector<float>(samples, 0.0f), frames);
     } else {
-        const std::string number = (k < 10 ? "0" : "") + std::to_string(k);
-        const auto path = sources / (number + ".txt");
-        try {
-            const auto pcm = orchestra.render(store::parseScore(readFile(path)), samples, 1.5,
-                                              store::kEncoderTail);
-            auto encoded = store::encodeAtLoudness(pcm, frames);
-            audio = std::move(encoded.frames);
-            if (verbose)
-                std::printf("clip %02d: %.2f LUFS, true peak %.2f dBTP, limited by up to %.1f dB\n",
-                            k, encoded.loudness.integrated, encoded.loudness.truePeak,
-                            encoded.limitedDb);
-        } catch (const std::exception& e) {
-            throw std::runtime_error(path.string() + ": " + e.what());
-        }
+        auto encoded = store::encodeAtLoudness(
+            orchestra->render(c.score, samples, 1.5, store::kEncoderTail), frames);
+        audio = std::move(encoded.frames);
+        char line[120];
+        std::snprintf(line, sizeof line,
+                      "clip %02d: %.2f LUFS, true peak %.2f dBTP, limited by up to %.1f dB\n", k,
+                      encoded.loudness.integrated, encoded.loudness.truePeak, encoded.limitedDb);
+        c.report = line;
         if (!pcmDir.empty()) {
             const auto pcm = store::decodeMp3(audio);
-            std::ofstream(pcmDir / (number + ".f32"), std::ios::binary)
+            std::ofstream(pcmDir / (number(k) + ".f32"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(pcm.data()),
                        static_cast<std::streamsize>(pcm.size() * sizeof(float)));
         }
     }
-    auto out = store::paddingTag(static_cast<int>(bytes - frames * store::kFrameBytes));
-    out.insert(out.end(), audio.begin(), audio.end());
-    return out;
+    c.bytes = store::paddingTag(static_cast<int>(length - frames * store::kFrameBytes));
+    c.bytes.insert(c.bytes.end(), audio.begin(), audio.end());
+    if (static_cast<std::int64_t>(c.bytes.size()) != length)
+        throw std::runtime_error("clip " + std::to_string(k) + " has the wrong length");
+}
+
+void work(int worker, std::array<Clip, kClips>& clips, const std::filesystem::path& pcmDir) {
+    try {
+        store::Orchestra orchestra(DORLO_SOUNDFONT);
+        for (int k = worker; k < kClips; k += kWorkers) {
+            try {
+                render(&orchestra, k, clips[k], pcmDir);
+            } catch (...) {
+                clips[k].error = std::current_exception();
+            }
+        }
+    } catch (...) {
+        for (int k = worker; k < kClips; k += kWorkers)
+            clips[k].error = std::current_exception();
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "-v") {
-        verbose = true;
+    const bool verbose = argc > 1 && std::string(argv[1]) == "-v";
+    if (verbose) {
         --argc;
         ++argv;
     }
@@ -81,14 +108,35 @@ int main(int argc, char** argv) {
     auto partial = target;
     partial += ".part";
     try {
-        store::Orchestra orchestra(DORLO_SOUNDFONT);
+        // Every source is read before any is rendered, so a mistake is reported at once.
+        std::array<Clip, kClips> clips;
+        for (int k = 1; k < kClips; ++k) {
+            clips[k].source = sources / (number(k) + ".txt");
+            try {
+                clips[k].score = store::parseScore(readFile(clips[k].source));
+            } catch (const std::exception& e) {
+                throw std::runtime_error(clips[k].source.string() + ": " + e.what());
+            }
+        }
+        std::array<std::thread, kWorkers> workers;
+        for (int w = 0; w < kWorkers; ++w)
+            workers[w] = std::thread(work, w, std::ref(clips), std::cref(pcmDir));
+        for (auto& w : workers)
+            w.join();
+
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        for (int k = 0; k <= 30; ++k) {
-            const auto bytes = clip(orchestra, k, sources, pcmDir);
-            if (static_cast<std::int64_t>(bytes.size()) != edition::clipLength(k))
-                throw std::runtime_error("clip " + std::to_string(k) + " has the wrong length");
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
+        for (int k = 0; k < kClips; ++k) {
+            try {
+                if (clips[k].error)
+                    std::rethrow_exception(clips[k].error);
+            } catch (const std::exception& e) {
+                throw std::runtime_error((k == 0 ? "clip 0" : clips[k].source.string()) + ": " +
+                                         e.what());
+            }
+            if (verbose)
+                std::cout << clips[k].report;
+            out.write(reinterpret_cast<const char*>(clips[k].bytes.data()),
+                      static_cast<std::streamsize>(clips[k].bytes.size()));
         }
         out.close();
         if (!out)

@@ -114,16 +114,44 @@ void fadeOut(std::vector<float>& out, double fadeSeconds, int tailSamples) {
 
 } // namespace
 
+// One synthesiser holds the loaded SoundFont; each clip is played on a fresh one that borrows
+// it, so no state of an earlier clip (reverb, voices, filters) can reach the next.
 struct Orchestra::Synth {
     fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
+    fluid_synth_t* library = nullptr;
+    fluid_sfont_t* sfont = nullptr;
     ~Synth() {
-        if (synth)
-            delete_fluid_synth(synth);
+        if (library)
+            delete_fluid_synth(library);
         if (settings)
             delete_fluid_settings(settings);
     }
 };
+
+namespace {
+
+struct Borrowed {
+    fluid_synth_t* synth;
+    fluid_sfont_t* sfont;
+    Borrowed(fluid_settings_t* settings, fluid_sfont_t* font)
+        : synth(new_fluid_synth(settings)), sfont(font) {
+        if (!synth || fluid_synth_add_sfont(synth, sfont) == FLUID_FAILED) {
+            if (synth)
+                delete_fluid_synth(synth);
+            throw std::runtime_error("cannot create the FluidSynth synthesiser");
+        }
+        fluid_synth_set_interp_method(synth, -1, FLUID_INTERP_7THORDER);
+    }
+    ~Borrowed() {
+        // Handed back before the synthesiser goes, which would otherwise free it.
+        fluid_synth_remove_sfont(synth, sfont);
+        delete_fluid_synth(synth);
+    }
+    Borrowed(const Borrowed&) = delete;
+    Borrowed& operator=(const Borrowed&) = delete;
+};
+
+} // namespace
 
 Orchestra::Orchestra(const std::string& soundFont) : synth_(std::make_unique<Synth>()) {
     // Its warnings (unused generators and the like) say nothing about our sources.
@@ -146,21 +174,21 @@ Orchestra::Orchestra(const std::string& soundFont) : synth_(std::make_unique<Syn
     fluid_settings_setnum(s, "synth.reverb.damp", 0.4);
     fluid_settings_setnum(s, "synth.reverb.width", 0.8);
     fluid_settings_setnum(s, "synth.reverb.level", 0.35);
-    synth_->synth = new_fluid_synth(s);
-    if (!synth_->synth)
+    synth_->library = new_fluid_synth(s);
+    if (!synth_->library)
         throw std::runtime_error("cannot create the FluidSynth synthesiser");
-    if (fluid_synth_sfload(synth_->synth, soundFont.c_str(), 1) == FLUID_FAILED)
+    const int id = fluid_synth_sfload(synth_->library, soundFont.c_str(), 1);
+    synth_->sfont = id == FLUID_FAILED ? nullptr : fluid_synth_get_sfont_by_id(synth_->library, id);
+    if (!synth_->sfont)
         throw std::runtime_error("cannot load the SoundFont " + soundFont);
-    fluid_synth_set_interp_method(synth_->synth, -1, FLUID_INTERP_7THORDER);
 }
 
 Orchestra::~Orchestra() = default;
 
 std::vector<float> Orchestra::render(const Score& score, int samples, double fadeSeconds,
                                      int tailSamples, int soloVoice) {
-    fluid_synth_t* fs = synth_->synth;
-    // Nothing of the previous clip may sound on, reverb included.
-    fluid_synth_system_reset(fs);
+    Borrowed borrowed(synth_->settings, synth_->sfont);
+    fluid_synth_t* fs = borrowed.synth;
     for (std::size_t v = 0; v < score.voices.size(); ++v) {
         const Voice& voice = score.voices[v];
         const int channel = channelOf(score, v);
