@@ -291,6 +291,55 @@ private slots:
         QVERIFY(readStore(again) == storeBytes());
     }
 
+    // The format's words as the renderer receives them; a mistake names its line.
+    void noteSourcesParse_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected"); // what the notes read as, or the error
+        const QString head = QStringLiteral("tempo 60\nmeter 2/4\n");
+        QTest::newRow("program by name") << head + "voice a english_horn\nc4:4 d4"
+                                         << "p69 60@0v80 62@1v80";
+        QTest::newRow("program by number") << head + "voice a 71 vel=30\nc4:4"
+                                           << "p71 60@0v30";
+        QTest::newRow("drums by name") << head + "voice d drums\ncrash+bass_drum:4 c#3"
+                                       << "drums 49,36@0v80 49@1v80";
+        QTest::newRow("dynamics, accent") << head + "voice a piano\nc4:4 ff d4 e4> p f4>"
+                                          << "p0 60@0v80 62@1v112 64@2v127 65@3v66";
+        QTest::newRow("tempo change") << head + "voice a piano\nc4:4 tempo=120 d4 e4"
+                                      << "p0 60@0v80 62@1v80 64@1.5v80";
+        QTest::newRow("unknown program") << head + "voice a kazoo\nc4:4"
+                                         << "line 3: unknown instrument 'kazoo'";
+        QTest::newRow("no such drum") << head + "voice a drums\nanvil:4"
+                                      << "line 4: bad drum 'anvil'";
+        QTest::newRow("bad option") << head + "voice a piano vel=200\nc4:4"
+                                    << "line 3: bad voice option 'vel=200'";
+        QTest::newRow("short bar") << head + "voice a piano\nc4:4 | d4 |"
+                                   << "line 4: bar of 960 ticks in voice a, expected 1920";
+        QTest::newRow("two drum voices") << head + "voice a drums\nsnare:4\nvoice b drums\nsnare:4"
+                                         << "more voices than MIDI channels";
+    }
+    void noteSourcesParse() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QString got;
+        try {
+            const store::Score sc = store::parseScore(text.toStdString());
+            const store::Voice& v = sc.voices.front();
+            got = v.drums ? QStringLiteral("drums") : QStringLiteral("p%1").arg(v.program);
+            for (const store::Note& n : v.notes) {
+                QStringList keys;
+                for (int m : n.midi)
+                    keys << QString::number(m);
+                got += QStringLiteral(" %1@%2v%3")
+                           .arg(keys.join(QLatin1Char(',')))
+                           .arg(sc.seconds(n.start))
+                           .arg(n.velocity);
+            }
+        } catch (const std::exception& e) {
+            got = QString::fromStdString(e.what());
+        }
+        QCOMPARE(got, expected);
+    }
+
     void brokenSourceLeavesNoStore() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
