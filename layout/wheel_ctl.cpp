@@ -3,9 +3,24 @@
 #include "layout/twips.h"
 
 #include <QApplication>
+#include <QPointingDevice>
 #include <QWheelEvent>
 
 namespace layout {
+namespace {
+
+// Qt's X11 layer hands on a wheel turned while Alt is held as a horizontal turn. A mouse
+// wheel's turn comes without pixel distance or scroll phase, from a device that is no
+// touchpad; a touchpad's sideways swipe under Alt stays ignored.
+bool isAltTurnedWheel(const QWheelEvent& e) {
+    if (!(e.modifiers() & Qt::AltModifier) || e.angleDelta().y() != 0 || e.angleDelta().x() == 0 ||
+        !e.pixelDelta().isNull() || e.phase() != Qt::NoScrollPhase)
+        return false;
+    const QPointingDevice* device = e.pointingDevice();
+    return !device || device->type() != QInputDevice::DeviceType::TouchPad;
+}
+
+} // namespace
 
 WheelCtl::WheelCtl(QWidget* parent) : QWidget(parent) {
     setGeometry(0, 0, toPixels(135), toPixels(135));
@@ -66,13 +81,14 @@ bool WheelCtl::eventFilter(QObject* watched, QEvent* event) {
     if (passedOn)
         return false;
 
-    // Only a vertical turn is a wheel notification. Qt also delivers events without one: a
-    // sideways tilt, a touchpad's begin and end markers, and the second, empty half into
-    // which the platform layer splits a diagonal turn; none of them may scroll.
-    if (e->angleDelta().y() == 0)
+    // Only a vertical turn is a wheel notification, whatever keys are held. Qt also delivers
+    // events without one: a sideways tilt, a touchpad's begin and end markers, and the
+    // second, empty half into which the platform layer splits a diagonal turn; none of them
+    // may scroll.
+    int delta = isAltTurnedWheel(*e) ? e->angleDelta().x() : e->angleDelta().y();
+    if (delta == 0)
         return false;
 
-    int delta = e->angleDelta().y();
     int shift = 0;
     const QPoint cursor = e->globalPosition().toPoint();
     int x = cursor.x();

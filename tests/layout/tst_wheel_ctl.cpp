@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointingDevice>
 #include <QTest>
 #include <QWheelEvent>
 #include <QWindow>
@@ -48,16 +49,20 @@ QWheelEvent wheelAt(QPointF pos, QPointF global, QPoint angle) {
                        Qt::NoScrollPhase, false);
 }
 
+enum Via { Sent, FromPlatform, AltOnX11 };
+
 // Sends a notch towards the user to `target`: either straight to it, as code may, or as the
 // platform does, to the window at the place of the target, spontaneous and passed on to the
-// parents of whatever leaves it unhandled.
-void notch(QWidget* target, bool fromPlatform, int angle = -120) {
+// parents of whatever leaves it unhandled; with Alt held, X11 hands it on sideways.
+void notch(QWidget* target, int via, int angle = -120) {
     QWidget* window = target->window();
     const QPoint inWindow = target->mapTo(window, QPoint(2, 2));
     const QPoint global(1000 + inWindow.x(), 500 + inWindow.y());
-    if (fromPlatform) {
+    if (via != Sent) {
+        const bool alt = via == AltOnX11;
         QWindowSystemInterface::handleWheelEvent(window->windowHandle(), inWindow, global, QPoint(),
-                                                 QPoint(0, angle), Qt::ShiftModifier);
+                                                 alt ? QPoint(angle, 0) : QPoint(0, angle),
+                                                 alt ? Qt::AltModifier : Qt::ShiftModifier);
         QWindowSystemInterface::flushWindowSystemEvents();
     } else {
         QWheelEvent e = wheelAt(QPoint(2, 2), global, QPoint(0, angle));
@@ -103,18 +108,20 @@ void TstWheelCtl::placedInvisibleAtTheCorner() {
 
 void TstWheelCtl::eachNotificationScrollsOnce_data() {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("fromPlatform");
-    for (bool through : {false, true}) {
-        const char* how = through ? "from the platform" : "sent";
+    QTest::addColumn<int>("via");
+    for (int via : {Sent, FromPlatform, AltOnX11}) {
+        const char* how = via == Sent           ? "sent"
+                          : via == FromPlatform ? "from the platform"
+                                                : "Alt held, from X11";
         for (const char* t : {"answer box", "play button", "header", "result label", "content",
                               "vertical bar", "horizontal bar", "window"})
-            QTest::addRow("%s, %s", t, how) << QString::fromLatin1(t) << through;
+            QTest::addRow("%s, %s", t, how) << QString::fromLatin1(t) << via;
     }
 }
 
 void TstWheelCtl::eachNotificationScrollsOnce() {
     QFETCH(QString, target);
-    QFETCH(bool, fromPlatform);
+    QFETCH(int, via);
     Fixture f;
     const FormControls& c = f.form.controls();
     const QHash<QString, QWidget*> targets{
@@ -122,13 +129,14 @@ void TstWheelCtl::eachNotificationScrollsOnce() {
         {"result label", c.Retour[4]}, {"content", c.ZoneP2},     {"vertical bar", c.VScroll},
         {"horizontal bar", c.HScroll}, {"window", c.form}};
     QWidget* w = targets.value(target);
-    if (fromPlatform && w == c.ZoneP2)
+    if (via != Sent && w == c.ZoneP2)
         w = c.Shape[1]; // the panels cover the content area
-    notch(w, fromPlatform);
+    notch(w, via);
     QCOMPARE(f.seen.size(), size_t(1));
+    QCOMPARE(f.seen[0].delta, -120);
     QCOMPARE(f.value(), 300);
     QCOMPARE(c.HScroll->value(), 0);
-    notch(w, fromPlatform, 120);
+    notch(w, via, 120);
     QCOMPARE(f.seen.size(), size_t(2));
     QCOMPARE(f.value(), 0);
 }
@@ -186,6 +194,17 @@ void TstWheelCtl::otherEventsRaiseNothing() {
                       Qt::NoModifier, Qt::ScrollBegin, false);
     QCoreApplication::sendEvent(box, &begin);
     notch(box, true, 0); // the platform layer turns this into two empty events
+    // Under Alt, a touchpad's sideways swipe, or a turn measured in pixels, is no wheel.
+    const QPointingDevice touchpad(
+        QStringLiteral("touchpad"), 99, QInputDevice::DeviceType::TouchPad,
+        QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 2, 0);
+    QWheelEvent swipe(QPointF(2, 2), QPointF(0, 0), QPoint(), QPoint(-120, 0), Qt::NoButton,
+                      Qt::AltModifier, Qt::NoScrollPhase, false, Qt::MouseEventNotSynthesized,
+                      &touchpad);
+    QCoreApplication::sendEvent(box, &swipe);
+    QWheelEvent pixels(QPointF(2, 2), QPointF(0, 0), QPoint(-12, 0), QPoint(-120, 0), Qt::NoButton,
+                       Qt::AltModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(box, &pixels);
     QVERIFY(f.seen.empty());
     QCOMPARE(f.value(), 0);
 
