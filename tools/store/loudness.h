@@ -7,7 +7,8 @@ namespace store {
 
 inline constexpr double kTargetLufs = -16.0;
 inline constexpr double kMaxTruePeak = -1.0;       // dBTP
-inline constexpr double kLoudnessTolerance = 0.15; // LU, well inside what the store promises
+inline constexpr double kLoudnessTolerance = 0.15; // LU, what the rounds aim for
+inline constexpr double kPromisedSpread = 0.5;     // LU, what every clip keeps
 
 struct Loudness {
     double integrated = 0; // LUFS
@@ -30,9 +31,9 @@ struct Encoded {
     double limitedDb = 0; // the deepest cut of the limiter
 };
 
-// Encodes `pcm` as `frames` MP3 frames whose decoded loudness lies within kLoudnessTolerance of
-// kTargetLufs and whose true peak stays under kMaxTruePeak, through a few encode-measure rounds;
-// throws std::runtime_error when no round gets there.
+// Encodes `pcm` as `frames` MP3 frames whose decoded loudness lies within kLoudnessTolerance (at
+// worst kPromisedSpread) of kTargetLufs and whose true peak stays under kMaxTruePeak, through a
+// few encode-measure rounds; throws std::runtime_error when no round gets there.
 Encoded encodeAtLoudness(const std::vector<float>& pcm, int frames);
 
 } // namespace store
