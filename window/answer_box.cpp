@@ -12,11 +12,28 @@ int keyAsciiOf(const QKeyEvent& event) {
         return 13;
     case Qt::Key_Backspace:
         return 8;
+    case Qt::Key_Escape:
+        return 27;
     default:
         break;
     }
-    if (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return 0;
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    if (mods & (Qt::ControlModifier | Qt::MetaModifier)) {
+        // Paste, cut and undo type their control characters, so that the key-rate filter
+        // drops them like any other key that comes too soon.
+        if (mods & (Qt::MetaModifier | Qt::AltModifier))
+            return 0;
+        switch (event.key()) {
+        case Qt::Key_V:
+            return 22;
+        case Qt::Key_X:
+            return 24;
+        case Qt::Key_Z:
+            return 26;
+        default:
+            return 0;
+        }
+    }
     const QString text = event.text();
     if (text.isEmpty())
         return 0;

@@ -10,8 +10,8 @@ class QKeyEvent;
 namespace window {
 
 // The character code a key press produces, as the key-press handler sees it: printable
-// text, Backspace (8) and Enter (13). Navigation keys and shortcuts give 0: they never
-// reach the handler.
+// text, Backspace (8), Enter (13), Escape (27), and Ctrl+V, Ctrl+X, Ctrl+Z (22, 24, 26).
+// Navigation keys and other shortcuts give 0: they never reach the handler.
 int keyAsciiOf(const QKeyEvent& event);
 
 class AnswerBox : public QLineEdit {

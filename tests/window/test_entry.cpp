@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(f->Retour[4]->text(), QStringLiteral("?")); // a change alone checks nothing
     }
 
-    void pasteByShortcutIsNotAKey() {
+    void pasteByShortcutIsAFilteredKey() {
         WindowFixture fx;
         auto f = fx.open();
         QApplication::clipboard()->setText(QStringLiteral("abc"));
@@ -61,11 +61,15 @@ private slots:
         QTest::keyClick(f->Txt[1], 'x');
         fx.now = 5005; // well inside the filter's 30 ms
         QTest::keyClick(f->Txt[1], Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(f->Txt[1]->text(), QStringLiteral("x"));
+        QCOMPARE(f->DerniereTouche, 5005);
+        fx.now = 5036;
+        QTest::keyClick(f->Txt[1], Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(f->Txt[1]->text(), QStringLiteral("xa"));
-        QCOMPARE(f->DerniereTouche, 5000);
-        QTest::keyClick(f->Txt[1], Qt::Key_Home);
+        QCOMPARE(f->DerniereTouche, 5036);
+        QTest::keyClick(f->Txt[1], Qt::Key_Home); // moving the caret is no key
         QCOMPARE(f->Txt[1]->cursorPosition(), 0);
-        QCOMPARE(f->DerniereTouche, 5000);
+        QCOMPARE(f->DerniereTouche, 5036);
     }
 
     void keyRate_data() {
@@ -177,8 +181,11 @@ private slots:
         QTest::newRow("tab") << int(Qt::Key_Tab) << 0 << "\t" << 0;
         QTest::newRow("left") << int(Qt::Key_Left) << 0 << "" << 0;
         QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << "\x7f" << 0;
-        QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << "\x16" << 0;
-        QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << "\x1b" << 0;
+        QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << "\x16" << 22;
+        QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << "\x18" << 24;
+        QTest::newRow("ctrl+z") << int(Qt::Key_Z) << int(Qt::ControlModifier) << "\x1a" << 26;
+        QTest::newRow("ctrl+a") << int(Qt::Key_A) << int(Qt::ControlModifier) << "\x01" << 0;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << "\x1b" << 27;
     }
     void keyAsciiOfKeys() {
         QFETCH(int, key);
