@@ -424,6 +424,9 @@ void FrmDorlo::buildTabOrder() {
     QWidget::setTabOrder(previous, Son);
     for (QLabel* l : findChildren<QLabel*>())
         l->setFocusPolicy(Qt::NoFocus);
+    // The keyboard starts where its order does, not on whatever Qt would pick first (the
+    // site link, which the first Enter would open).
+    Cmd[1]->setFocus();
 }
 
 void FrmDorlo::Form_Load() {

@@ -200,6 +200,18 @@ private slots:
         }
         QCOMPARE(f->No[1]->focusPolicy(), Qt::NoFocus);
         QCOMPARE(f->Retour[1]->focusPolicy(), Qt::NoFocus);
+
+        // The window opens on the first stop of that order: the first Enter opens no site.
+        QList<QUrl> opened;
+        f->openUrl = [&](const QUrl& u) {
+            opened << u;
+        };
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        QCOMPARE(QApplication::focusWidget(), f->Cmd[1]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(opened.isEmpty());
     }
 
     // --- The check on the window ---------------------------------------------------
