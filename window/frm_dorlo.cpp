@@ -316,6 +316,10 @@ void FrmDorlo::buildPanels() {
     HScroll->setRange(0, 0);
     HScroll->setSingleStep(15);
     HScroll->setPageStep(12825);
+    // A click on a bar takes the focus, so that the answer being typed is checked as the box
+    // loses it; Tab still passes the bars by.
+    for (QScrollBar* bar : {VScroll, HScroll})
+        bar->setFocusPolicy(Qt::ClickFocus);
 
     ZoneP1 = makeZone(this, {120, 1290, 12825, 8520});
     ZoneP2 = makeZone(ZoneP1, {0, 0, 12825, 8520});

@@ -132,18 +132,34 @@ private slots:
         QCOMPARE(f->Txt[5]->text(), QStringLiteral("x"));
     }
 
+    void focusLossChecks_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("tab") << "tab" << true;
+        QTest::newRow("click on the vertical bar") << "vertical bar" << true;
+        QTest::newRow("click on the horizontal bar") << "horizontal bar" << true;
+        QTest::newRow("context menu, no departure") << "popup" << false;
+    }
     void focusLossChecks() {
+        QFETCH(QString, how);
+        QFETCH(bool, checked);
         WindowFixture fx;
         auto f = fx.open();
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
         setAnswer(f->Txt[7], QStringLiteral("Casse-Noisette"));
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(f->Txt[7], &out);
-        QCOMPARE(f->Retour[7]->text(), QStringLiteral("Correct"));
-        // A context menu opening is no departure.
-        f->Txt[8]->setText(QStringLiteral("x"));
-        QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
-        QApplication::sendEvent(f->Txt[8], &popup);
-        QCOMPARE(f->Retour[8]->text(), QStringLiteral("?"));
+        f->Txt[7]->setFocus();
+        if (how == QStringLiteral("tab")) {
+            QTest::keyClick(f->Txt[7], Qt::Key_Tab);
+        } else if (how == QStringLiteral("popup")) {
+            QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+            QApplication::sendEvent(f->Txt[7], &popup);
+        } else {
+            QTest::mouseClick(how == QStringLiteral("vertical bar") ? f->VScroll : f->HScroll,
+                              Qt::LeftButton);
+        }
+        QCOMPARE(f->Retour[7]->text(), checked ? QStringLiteral("Correct") : QStringLiteral("?"));
     }
 
     void focusSelectsTheWholeText() {
