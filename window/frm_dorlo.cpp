@@ -21,8 +21,10 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QUrl>
 
@@ -153,6 +155,29 @@ QString characterAt(const QString& s, qsizetype k) {
     const bool pair = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate();
     return s.mid(i, pair ? 2 : 1);
 }
+
+// The player switch shows its pictures at their own size in the middle of its button, as a
+// graphical button does; stretched over the button they blur.
+class SwitchButton : public playback::SoundSwitch {
+public:
+    using SoundSwitch::SoundSwitch;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QPixmap& shown = isDown() ? downPicture() : picture();
+        if (!shown.isNull()) {
+            const QSize size = shown.deviceIndependentSize().toSize();
+            p.drawPixmap(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2),
+                         shown);
+        }
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
+};
 
 } // namespace
 
@@ -386,7 +411,7 @@ void FrmDorlo::buildHidden() {
 }
 
 void FrmDorlo::buildPlayback() {
-    Son = new playback::SoundSwitch(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
+    Son = new SwitchButton(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
     placeTwips(Son, 30, 45, 300, 300);
     Son->setToolTip(
         QStringLiteral("En position OFF, le programme utilisera votre lecteur MP3 par défaut"));
