@@ -383,12 +383,12 @@ void FrmDorlo::buildPanels() {
         connect(box, &QLineEdit::textChanged, this, [this, n] { Txt_Change(n); });
         Txt[n] = box;
 
+        // Centred across only, its caption at the top like every other label's.
         auto* result = makeLabel(panel, QStringLiteral("?"), sansSerif(8.25), Qt::AlignHCenter,
                                  {3090, 150, 975, 255});
         result->setWordWrap(false);
         result->setFrameShape(QFrame::Box);
         result->setLineWidth(1);
-        result->setAlignment(Qt::AlignCenter);
         setForeground(result, palette().color(QPalette::Text));
         setBackColor(result, engine::kRed);
         Retour[n] = result;

@@ -155,6 +155,7 @@ private slots:
             QCOMPARE(FrmDorlo::backColor(f->Retour[n]), 255u);
             QCOMPARE(f->Retour[n]->text(), QStringLiteral("?"));
             QCOMPARE(f->Retour[n]->frameShape(), QFrame::Box);
+            QCOMPARE(f->Retour[n]->alignment(), Qt::AlignHCenter | Qt::AlignTop);
         }
     }
 
