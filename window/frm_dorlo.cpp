@@ -429,6 +429,8 @@ void FrmDorlo::buildPlayback() {
     c.MP = MP;
     playback_ = std::make_unique<playback::PlaybackControl>(c, *files_);
     auto* control = playback_.get();
+    // A coarse timer may end the 2000 ms wait up to 5 % early.
+    control->Timer.setTimerType(Qt::PreciseTimer);
     for (int k = 1; k <= 60; ++k)
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
     connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);

@@ -6,6 +6,7 @@
 #include "layout/twips.h"
 #include "layout/wheel_ctl.h"
 #include "playback/excerpt_files.h"
+#include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
 #include "window/answers_file.h"
@@ -107,6 +108,7 @@ private slots:
         for (int i = 0; i < 34; ++i)
             QVERIFY(!f->fr[i]->isVisible());
         QVERIFY(!f->Wheel->isVisible());
+        QCOMPARE(f->playback()->Timer.timerType(), Qt::PreciseTimer); // never ends early
     }
 
     void captionsTooltipsAndColours() {
