@@ -111,25 +111,39 @@ private slots:
         QCOMPARE(f->Txt[1]->text(), QString());
     }
 
+    // The found answer shows its first form, whole even when longer than what was typed.
+    void enterChecksEvenWhenDropped_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("la truite") << 5 << "la truite"
+                                   << "La Truite";
+        QTest::newRow("french cancan") << 22 << "french cancan"
+                                       << "Orphée aux Enfers";
+    }
     void enterChecksEvenWhenDropped() {
+        QFETCH(int, n);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
         WindowFixture fx;
         auto f = fx.open();
-        f->Txt[5]->Tag = QStringLiteral("la truite");
-        f->Txt[5]->setText(f->Txt[5]->Tag);
+        f->Txt[n]->Tag = typed;
+        f->Txt[n]->setText(f->Txt[n]->Tag);
         fx.now = 20'000;
-        QTest::keyClick(f->Txt[5], ' ');
-        QCOMPARE(f->Txt[5]->text(), QStringLiteral("la truite "));
+        QTest::keyClick(f->Txt[n], ' ');
+        QCOMPARE(f->Txt[n]->text(), typed + ' ');
         fx.now += 10;
-        QTest::keyClick(f->Txt[5], Qt::Key_Return);
-        QCOMPARE(f->Retour[5]->text(), QStringLiteral("Correct"));
-        QCOMPARE(f->Txt[5]->text(), QStringLiteral("La Truite"));
+        QTest::keyClick(f->Txt[n], Qt::Key_Return);
+        QCOMPARE(f->Retour[n]->text(), QStringLiteral("Correct"));
+        QCOMPARE(f->Txt[n]->text(), shown);
+        QCOMPARE(f->Txt[n]->Tag, shown);
         QCOMPARE(f->LblNbR1->text(), QStringLiteral("1"));
         QCOMPARE(f->DerniereTouche, fx.now);
         fx.now += 1000;
-        f->Txt[5]->setText(QStringLiteral("x"));
-        QTest::keyClick(f->Txt[5], Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(f->Retour[5]->text(), QStringLiteral("Faux"));
-        QCOMPARE(f->Txt[5]->text(), QStringLiteral("x"));
+        f->Txt[n]->setText(QStringLiteral("x"));
+        QTest::keyClick(f->Txt[n], Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(f->Retour[n]->text(), QStringLiteral("Faux"));
+        QCOMPARE(f->Txt[n]->text(), QStringLiteral("x"));
     }
 
     void focusLossChecks_data() {
