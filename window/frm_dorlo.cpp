@@ -15,10 +15,12 @@
 #include "window/click_label.h"
 #include "window/pictures.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -38,17 +40,21 @@ using layout::placeTwips;
 
 const QColor kHeader(128, 128, 255);
 
-void installFontSubstitutions() {
-    QFont::insertSubstitutions(QStringLiteral("Arial Black"),
-                               {QStringLiteral("Lato Black"), QStringLiteral("Lato")});
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Lato")});
+// The first of the design's family and its stand-ins that is installed. A font asked for by
+// a family that is not installed is searched for, and its stand-ins' fallbacks queried from
+// fontconfig, each time a font of that family is resolved.
+QString installedFamily(std::initializer_list<const char*> families) {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* family : families)
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive))
+            return QLatin1String(family);
+    return QLatin1String(*families.begin());
 }
 
-// The designed face is narrow; the condensed cut of its substitute keeps captions such as
+// The designed face is narrow; the condensed cut of its stand-in keeps captions such as
 // "Code :" within the labels drawn for them.
-QFont sansSerif(double points, bool bold = false) {
-    QFont f(QStringLiteral("MS Sans Serif"));
+QFont sansSerif(const QString& family, double points, bool bold = false) {
+    QFont f(family);
     f.setPointSizeF(points);
     f.setBold(bold);
     f.setStretch(QFont::SemiCondensed);
@@ -56,8 +62,8 @@ QFont sansSerif(double points, bool bold = false) {
 }
 
 // The heavy face is the family itself: bold or not, it is drawn black.
-QFont arialBlack(double points, bool italic) {
-    QFont f(QStringLiteral("Arial Black"));
+QFont arialBlack(const QString& family, double points, bool italic) {
+    QFont f(family);
     f.setPointSizeF(points);
     f.setWeight(QFont::Black);
     f.setItalic(italic);
@@ -76,7 +82,8 @@ void keepCapLine(QLabel* label) {
 }
 
 // The site name is edition data: when it is wider than the label, the label grows about
-// its centre up to the width of its block, and only then does the font shrink.
+// its centre up to the width of its block, and only then does the font shrink, by half
+// points, to the largest size that fits.
 void fitSiteLabel(QLabel* label, int available) {
     const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
     if (needed <= label->width())
@@ -84,9 +91,29 @@ void fitSiteLabel(QLabel* label, int available) {
     const QRect design = label->geometry();
     const int width = std::min(needed, available);
     label->setGeometry(design.center().x() - width / 2, design.y(), width, design.height());
+    if (needed <= width)
+        return;
     QFont f = label->font();
-    while (QFontMetrics(f).horizontalAdvance(label->text()) + 2 > width && f.pointSizeF() > 7)
-        f.setPointSizeF(f.pointSizeF() - 0.5);
+    const auto fits = [&](double points) {
+        f.setPointSizeF(points);
+        return QFontMetrics(f).horizontalAdvance(label->text()) + 2 <= width;
+    };
+    // Every size measured loads a font. Text widths grow about in proportion to the size, so
+    // the search starts next to the answer rather than at the top.
+    const double start = f.pointSizeF();
+    const double steps = std::ceil(2 * start * (1 - double(width - 2) / (needed - 2)));
+    double points = std::max(7.0, start - 0.5 * std::max(1.0, steps));
+    if (fits(points)) {
+        while (points + 0.5 < start && fits(points + 0.5))
+            points += 0.5;
+    } else {
+        while (points > 7) {
+            points -= 0.5;
+            if (fits(points))
+                break;
+        }
+    }
+    f.setPointSizeF(points);
     label->setFont(f);
 }
 
@@ -113,7 +140,8 @@ Label* makeLabel(QWidget* parent, const QString& caption, const QFont& font, Qt:
     auto* label = new Label(parent);
     label->setTextFormat(Qt::PlainText);
     label->setText(caption);
-    label->setFont(font);
+    if (font != parent->font()) // an inherited font is resolved once for all its labels
+        label->setFont(font);
     label->setAlignment(align | Qt::AlignTop);
     label->setWordWrap(true);
     const auto* t = twips.begin();
@@ -181,6 +209,21 @@ protected:
 
 } // namespace
 
+// Every font of the window, made once.
+struct FrmDorlo::Fonts {
+    QFont sans, sansBold, site, heavy, title;
+    Fonts() {
+        const QString plain = installedFamily({"MS Sans Serif", "DejaVu Sans", "Lato"});
+        const QString heavyFamily = installedFamily({"Arial Black", "Lato Black", "Lato"});
+        sans = sansSerif(plain, 8.25);
+        sansBold = sansSerif(plain, 8.25, true);
+        site = sansSerif(plain, 12);
+        site.setUnderline(true);
+        heavy = arialBlack(heavyFamily, 20.25, false);
+        title = arialBlack(heavyFamily, 26.25, true);
+    }
+};
+
 ProgramSettings ProgramSettings::current() {
     ProgramSettings s;
     s.folder = QCoreApplication::applicationDirPath();
@@ -206,14 +249,17 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
     openUrl = [](const QUrl& url) {
         QDesktopServices::openUrl(url);
     };
-    installFontSubstitutions();
     setWindowTitle(edition::title());
     setWindowIcon(pictures::windowIcon());
-    setFont(sansSerif(8.25));
+    const Fonts fonts;
+    // The design's font of every control that sets none, the application's too: a line edit
+    // lays its text out in that font before it takes its own.
+    QApplication::setFont(fonts.sans);
+    setFont(fonts.sans);
     resize(layout::toPixels(13410), layout::toPixels(10545));
 
-    buildHeader();
-    buildPanels();
+    buildHeader(fonts);
+    buildPanels(fonts);
     buildHidden();
     buildPlayback();
     buildTabOrder();
@@ -248,19 +294,19 @@ FrmDorlo::~FrmDorlo() {
     Form_Unload();
 }
 
-void FrmDorlo::buildHeader() {
+void FrmDorlo::buildHeader(const Fonts& fonts) {
     ZoneT0 = makeZone(this, {120, 120, 13080, 1095});
 
     ZoneT1 = makeZone(ZoneT0, {-15, -15, 2055, 1095});
     setBackground(ZoneT1, kHeader);
     ZoneT1->setFocusPolicy(Qt::ClickFocus);
     const QColor buttonText = palette().color(QPalette::ButtonText);
-    LblNbR1 = makeLabel(ZoneT1, QStringLiteral("30"), arialBlack(20.25, false), Qt::AlignHCenter,
-                        {180, 0, 615, 480});
+    LblNbR1 =
+        makeLabel(ZoneT1, QStringLiteral("30"), fonts.heavy, Qt::AlignHCenter, {180, 0, 615, 480});
     setForeground(LblNbR1, Qt::black);
     setBackground(LblNbR1, kHeader);
-    LblNbR2 = makeLabel(ZoneT1, QStringLiteral("/ 30"), arialBlack(20.25, false), Qt::AlignLeft,
-                        {930, 0, 855, 480});
+    LblNbR2 =
+        makeLabel(ZoneT1, QStringLiteral("/ 30"), fonts.heavy, Qt::AlignLeft, {930, 0, 855, 480});
     setForeground(LblNbR2, buttonText);
     setBackground(LblNbR2, kHeader);
     LineT1 = makeLine(ZoneT1, 600, 2055);
@@ -268,9 +314,9 @@ void FrmDorlo::buildHeader() {
         QStringLiteral("Ce code vous permet de valider votre nombre de réponses sur le "
                        "classement permanent de ") +
         edition::siteName();
-    LblCode0 = makeLabel(ZoneT1, QStringLiteral("Code :"), sansSerif(8.25), Qt::AlignRight,
+    LblCode0 = makeLabel(ZoneT1, QStringLiteral("Code :"), fonts.sans, Qt::AlignRight,
                          {330, 750, 495, 195});
-    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), sansSerif(8.25, true), Qt::AlignLeft,
+    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.sansBold, Qt::AlignLeft,
                          {870, 750, 1095, 195});
     for (QLabel* l : {LblCode0, LblCode1}) {
         setForeground(l, buttonText);
@@ -281,14 +327,14 @@ void FrmDorlo::buildHeader() {
 
     ZoneT2 = makeZone(ZoneT0, {2040, 0, 8985, 1095});
     setBackground(ZoneT2, kHeader);
-    LblTitre = makeLabel(ZoneT2, QStringLiteral("DORLO ZIDODUDER 04"), arialBlack(26.25, true),
+    LblTitre = makeLabel(ZoneT2, QStringLiteral("DORLO ZIDODUDER 04"), fonts.title,
                          Qt::AlignHCenter, {1102, -90, 6765, 615});
     setForeground(LblTitre, QColor(0, 0, 128));
     for (QLabel* l : {LblNbR1, LblNbR2, LblTitre})
         keepCapLine(l);
     LblIndics = makeLabel(
         ZoneT2, QStringLiteral("Retrouvez les titres des oeuvres comportant ces extraits"),
-        sansSerif(8.25), Qt::AlignHCenter, {1897, 600, 5175, 495});
+        fonts.sans, Qt::AlignHCenter, {1897, 600, 5175, 495});
     setForeground(LblIndics, buttonText);
 
     ZoneT3 = makeZone(ZoneT0, {11025, -15, 2055, 1095});
@@ -303,11 +349,8 @@ void FrmDorlo::buildHeader() {
     gauge->setGeometry(1, 1, 77, 26);
     gauge->lower();
     LineT3 = makeLine(ZoneT3, 600, 2055);
-    auto* site = makeLabel<ClickLabel>(ZoneT3, edition::siteName(), sansSerif(12), Qt::AlignHCenter,
+    auto* site = makeLabel<ClickLabel>(ZoneT3, edition::siteName(), fonts.site, Qt::AlignHCenter,
                                        {330, 690, 1455, 375});
-    QFont siteFont = site->font();
-    siteFont.setUnderline(true);
-    site->setFont(siteFont);
     site->setWordWrap(false);
     fitSiteLabel(site, ZoneT3->width() - 8);
     setForeground(site, QColor(0, 0, 255));
@@ -330,7 +373,7 @@ void FrmDorlo::buildHeader() {
     }
 }
 
-void FrmDorlo::buildPanels() {
+void FrmDorlo::buildPanels(const Fonts& fonts) {
     VScroll = new QScrollBar(Qt::Vertical, this);
     placeTwips(VScroll, 12945, 1290, 255, 8520);
     VScroll->setRange(0, 0);
@@ -349,6 +392,7 @@ void FrmDorlo::buildPanels() {
     ZoneP1 = makeZone(this, {120, 1290, 12825, 8520});
     ZoneP2 = makeZone(ZoneP1, {0, 0, 12825, 8520});
 
+    const QIcon playIcon(pictures::play()), stopIcon(pictures::stop());
     for (int n = 1; n <= 30; ++n) {
         auto* panel = makeZone(
             ZoneP2, {120.0 + 4185 * ((n - 1) % 3), 120.0 + 540 * ((n - 1) / 3), 4200, 555});
@@ -356,13 +400,13 @@ void FrmDorlo::buildPanels() {
         panel->setFrameShadow(QFrame::Raised);
         Shape[n] = panel;
 
-        No[n] = makeLabel(panel, QString::number(n) + QLatin1Char('.'), sansSerif(8.25, true),
+        No[n] = makeLabel(panel, QString::number(n) + QLatin1Char('.'), fonts.sansBold,
                           Qt::AlignRight, {90, 165, 285, 255});
         No[n]->setWordWrap(false);
 
         for (int k : {n, n + 30}) {
             auto* button = new QToolButton(panel);
-            button->setIcon(k <= 30 ? pictures::play() : pictures::stop());
+            button->setIcon(k <= 30 ? playIcon : stopIcon);
             button->setIconSize(QSize(14, 13));
             button->setFocusPolicy(Qt::StrongFocus);
             placeTwips(button, k <= 30 ? 390 : 675, 135, 270, 270);
@@ -384,7 +428,7 @@ void FrmDorlo::buildPanels() {
         Txt[n] = box;
 
         // Centred across only, its caption at the top like every other label's.
-        auto* result = makeLabel(panel, QStringLiteral("?"), sansSerif(8.25), Qt::AlignHCenter,
+        auto* result = makeLabel(panel, QStringLiteral("?"), fonts.sans, Qt::AlignHCenter,
                                  {3090, 150, 975, 255});
         result->setWordWrap(false);
         result->setFrameShape(QFrame::Box);
@@ -531,9 +575,11 @@ void FrmDorlo::Verifie(int question) {
     QLabel* label = Retour[question];
     label->setText(r.caption);
     setBackColor(label, r.backColor);
-    QFont f = label->font();
-    f.setBold(r.bold);
-    label->setFont(f);
+    if (label->font().bold() != r.bold) {
+        QFont f = label->font();
+        f.setBold(r.bold);
+        label->setFont(f);
+    }
     if (r.setInvalide)
         Invalide = true;
 

@@ -120,8 +120,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void buildHeader();
-    void buildPanels();
+    struct Fonts;
+    void buildHeader(const Fonts& fonts);
+    void buildPanels(const Fonts& fonts);
     void buildHidden();
     void buildPlayback();
     void buildTabOrder();
