@@ -17,6 +17,7 @@ PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject
     };
     Timer.setInterval(2000);
     Timer.setSingleShot(true);
+    Timer.setTimerType(Qt::PreciseTimer); // a coarse one may end the wait up to 5 % early
     connect(&Timer, &QTimer::timeout, this, &PlaybackControl::Timer_Timer);
     // Unique: the window may make the same connections; each must run once.
     connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange,

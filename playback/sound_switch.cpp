@@ -22,8 +22,11 @@ QSize SoundSwitch::sizeHint() const {
 void SoundSwitch::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPixmap& shown = isDown() ? downPicture_ : picture_;
-    if (!shown.isNull())
-        p.drawPixmap(rect(), shown);
+    // At its own size in the middle of the button: stretched over it, a picture blurs.
+    if (!shown.isNull()) {
+        const QSize size = shown.deviceIndependentSize().toSize();
+        p.drawPixmap(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), shown);
+    }
     if (hasFocus()) { // reached by Tab: the keyboard's place must show
         QStyleOptionFocusRect focus;
         focus.initFrom(this);

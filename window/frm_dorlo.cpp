@@ -23,10 +23,8 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
-#include <QPainter>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QUrl>
 
@@ -183,29 +181,6 @@ QString characterAt(const QString& s, qsizetype k) {
     const bool pair = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate();
     return s.mid(i, pair ? 2 : 1);
 }
-
-// The player switch shows its pictures at their own size in the middle of its button, as a
-// graphical button does; stretched over the button they blur.
-class SwitchButton : public playback::SoundSwitch {
-public:
-    using SoundSwitch::SoundSwitch;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QPixmap& shown = isDown() ? downPicture() : picture();
-        if (!shown.isNull()) {
-            const QSize size = shown.deviceIndependentSize().toSize();
-            p.drawPixmap(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2),
-                         shown);
-        }
-        if (hasFocus()) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(this);
-            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
-        }
-    }
-};
 
 } // namespace
 
@@ -455,7 +430,7 @@ void FrmDorlo::buildHidden() {
 }
 
 void FrmDorlo::buildPlayback() {
-    Son = new SwitchButton(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
+    Son = new playback::SoundSwitch(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
     placeTwips(Son, 30, 45, 300, 300);
     Son->setToolTip(
         QStringLiteral("En position OFF, le programme utilisera votre lecteur MP3 par défaut"));
@@ -473,8 +448,6 @@ void FrmDorlo::buildPlayback() {
     c.MP = MP;
     playback_ = std::make_unique<playback::PlaybackControl>(c, *files_);
     auto* control = playback_.get();
-    // A coarse timer may end the 2000 ms wait up to 5 % early.
-    control->Timer.setTimerType(Qt::PreciseTimer);
     for (int k = 1; k <= 60; ++k)
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
     connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);
