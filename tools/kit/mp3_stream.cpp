@@ -145,6 +145,10 @@ std::optional<Stream> parseStream(const QByteArray& bytes, QString* error) {
         if (!first)
             first = f;
         ++s.frames;
+        s.seconds += double(f->layer == 1                      ? 384
+                            : f->layer == 3 && f->version != 3 ? 576
+                                                               : 1152) /
+                     f->rate;
         i += f->length;
     }
     if (s.frames == 0) {

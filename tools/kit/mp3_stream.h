@@ -11,6 +11,7 @@ namespace kit {
 struct Stream {
     qint64 tagBytes = 0; // the leading ID3v2 tag, header and footer included; 0 when none
     int frames = 0;
+    double seconds = 0; // how long the frames play
     bool id3v1 = false; // a 128-byte ID3v1 tag closes the stream
 };
 

@@ -4,9 +4,9 @@
 #include "data/clip_table.h"
 #include "edition_file.h"
 #include "html_page.h"
-#include "mp3_duration.h"
 #include "piano_roll.h"
 #include "score.h"
+#include "tools/kit/mp3_stream.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -64,8 +64,8 @@ Excerpt readExcerpt(int k, const QByteArray& store, const QString& storePath,
     Excerpt x;
     x.clip = store.mid(edition::clipStart(k), edition::clipLength(k));
     QString error;
-    const auto seconds = page::mp3Seconds(x.clip, &error);
-    if (!seconds)
+    const auto stream = kit::parseStream(x.clip, &error);
+    if (!stream)
         fail(QStringLiteral("%1: clip %2: %3").arg(storePath).arg(k).arg(error));
 
     const QString sourcePath = QDir(sourceFolder).filePath(page::clipFileName(k, "txt"));
@@ -79,7 +79,7 @@ Excerpt readExcerpt(int k, const QByteArray& store, const QString& storePath,
     x.entry.number = k;
     x.entry.answer = answer;
     x.entry.scoreReference = scoreReference(QString::fromUtf8(source));
-    x.entry.seconds = *seconds;
+    x.entry.seconds = stream->seconds;
     for (std::size_t v = 0; v < x.score.voices.size(); ++v)
         x.entry.voices.push_back({QString::fromStdString(x.score.voices[v].name),
                                   QString::fromStdString(x.score.voices[v].instrument),
