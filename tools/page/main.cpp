@@ -2,10 +2,10 @@
 // A page for the people who prepare an edition to hear all thirty clips in a browser: writes
 // NN.mp3 (the clip as the store holds it), NN.png (its notes) and index.html, in French.
 #include "data/clip_table.h"
-#include "edition_file.h"
 #include "html_page.h"
 #include "piano_roll.h"
 #include "score.h"
+#include "tools/author/authoring.h"
 #include "tools/kit/mp3_stream.h"
 
 #include <QBuffer>
@@ -114,11 +114,15 @@ int main(int argc, char** argv) {
                      .arg(storePath)
                      .arg(store.size())
                      .arg(edition::storeLength()));
-        const page::EditionText text = page::readEdition(QString::fromLocal8Bit(argv[3]));
+        const QString editionPath = QString::fromLocal8Bit(argv[3]);
+        QString error;
+        const auto answers = author::parseEdition(QString::fromUtf8(readAll(editionPath)), &error);
+        if (!answers)
+            fail(QStringLiteral("%1: %2").arg(editionPath, error));
         std::vector<Excerpt> excerpts;
         for (int k = 1; k <= 30; ++k)
             excerpts.push_back(
-                readExcerpt(k, store, storePath, sourceFolder, text.firstForms[k - 1]));
+                readExcerpt(k, store, storePath, sourceFolder, answers->forms[k].front()));
 
         // Only pictures are drawn (the text in them needs the fonts): no display is needed.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -135,7 +139,7 @@ int main(int argc, char** argv) {
             entries.push_back(x.entry);
         }
         const QString index = out.filePath(QStringLiteral("index.html"));
-        save(index, page::excerptsPage(text.title, entries).toUtf8());
+        save(index, page::excerptsPage(answers->title, entries).toUtf8());
         std::printf("%s\n", qPrintable(index));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "excerpts-page: %s\n", e.what());
