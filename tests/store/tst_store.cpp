@@ -241,8 +241,7 @@ private slots:
             QStringList wrong;
             for (const store::Note& n : melody.notes) {
                 const double start = sc.seconds(n.start);
-                const double sounding =
-                    (sc.seconds(n.start + n.length) - start) * (n.staccato ? 0.45 : melody.gate);
+                const double sounding = (sc.seconds(n.start + n.length) - start) * melody.gateOf(n);
                 if (n.midi.size() != 1 || sounding < 0.08 ||
                     start + sounding > samples / 24000.0 - 2)
                     continue;

@@ -85,29 +85,21 @@ QImage pianoRoll(const store::Score& score, double clipSeconds, QSize size) {
     p.drawRect(plot.adjusted(0, 0, -1, -1));
 
     // The music starts again from the top while the clip lasts; later voices under the melody.
-    const double period = score.seconds(score.length());
     p.setClipRect(QRect(plot.left(), plot.top(), plot.width(), size.height() - kTop - kBottom));
     for (int v = static_cast<int>(score.voices.size()) - 1; v >= 0; --v) {
         const auto& voice = score.voices[static_cast<std::size_t>(v)];
         const QColor colour = voiceColour(v);
-        for (double offset = 0; offset < span; offset += period) {
-            for (const auto& note : voice.notes) {
-                const double start = offset + score.seconds(note.start);
-                if (start >= span)
-                    break;
+        store::forEachPlayed(
+            score, voice, span, [&](const store::Note& note, double start, double end) {
                 const double left = x(start);
-                const double width =
-                    std::max(1.5, x(offset + score.seconds(note.start + note.length)) - left - 1);
+                const double width = std::max(1.5, x(end) - left - 1);
                 for (int m : note.midi) {
                     if (voice.drums)
                         p.fillRect(QRectF(left, plot.bottom() + 2, 1.5, kDrumBand - 2), colour);
                     else
                         p.fillRect(QRectF(left, y(m + 1), width, std::max(row, 2.0)), colour);
                 }
-            }
-            if (!(period > 0))
-                break;
-        }
+            });
     }
     return image;
 }

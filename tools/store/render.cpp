@@ -41,29 +41,23 @@ int channelOf(const Score& score, std::size_t voice) {
 
 std::vector<Event> events(const Score& score, long samples, int soloVoice) {
     std::vector<Event> out;
-    const double period = score.seconds(score.length());
-    if (period <= 0)
+    if (score.seconds(score.length()) <= 0)
         throw std::runtime_error("the piece is empty");
     for (std::size_t v = 0; v < score.voices.size(); ++v) {
         if (soloVoice >= 0 && static_cast<std::size_t>(soloVoice) != v)
             continue;
         const Voice& voice = score.voices[v];
         const int channel = channelOf(score, v);
-        for (double offset = 0; offset * kSynthRate < samples; offset += period) {
-            for (const Note& note : voice.notes) {
-                const double start = offset + score.seconds(note.start);
-                const long on = std::lround(start * kSynthRate);
-                if (on >= samples)
-                    break;
-                const double end = offset + score.seconds(note.start + note.length);
-                const double gate = note.staccato ? 0.45 : voice.gate;
-                const long off = std::lround((start + (end - start) * gate) * kSynthRate);
-                for (int key : note.midi) {
-                    out.push_back({on, kNoteOn, channel, key, note.velocity});
-                    out.push_back({std::max(off, on + 1), kNoteOff, channel, key, 0});
-                }
-            }
-        }
+        forEachPlayed(score, voice, double(samples) / kSynthRate,
+                      [&](const Note& note, double start, double end) {
+                          const long on = std::lround(start * kSynthRate);
+                          const long off = std::lround(
+                              (start + (end - start) * voice.gateOf(note)) * kSynthRate);
+                          for (int key : note.midi) {
+                              out.push_back({on, kNoteOn, channel, key, note.velocity});
+                              out.push_back({std::max(off, on + 1), kNoteOff, channel, key, 0});
+                          }
+                      });
     }
     std::sort(out.begin(), out.end());
     return out;

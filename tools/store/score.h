@@ -28,6 +28,7 @@ struct Voice {
     double gain = 1.0;
     double gate = 0.92; // share of the written length that sounds
     std::vector<Note> notes;
+    double gateOf(const Note& n) const { return n.staccato ? 0.45 : gate; }
     int end = 0; // ticks
 };
 
@@ -40,6 +41,23 @@ struct Score {
     // Seconds from the start to `ticks`, through the tempo changes.
     double seconds(int ticks) const;
 };
+
+// Calls `play(note, start, end)`, in seconds, for each note of `voice` that starts before
+// `until` seconds: the piece starts again from the top while time remains.
+template <typename Play>
+void forEachPlayed(const Score& score, const Voice& voice, double until, Play&& play) {
+    const double period = score.seconds(score.length());
+    if (!(period > 0))
+        return;
+    for (double offset = 0; offset < until; offset += period) {
+        for (const Note& note : voice.notes) {
+            const double start = offset + score.seconds(note.start);
+            if (start >= until)
+                break;
+            play(note, start, offset + score.seconds(note.start + note.length));
+        }
+    }
+}
 
 // Throws std::runtime_error naming the line on any mistake, bar checks included.
 Score parseScore(const std::string& text);
