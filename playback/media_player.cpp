@@ -102,9 +102,10 @@ bool MediaPlayer::ensureBackend() {
         // gets closed. Outside the backend's own callback.
         QMetaObject::invokeMethod(
             this,
-            [this] {
+            [this, text] {
                 if (backend_)
                     backend_->stop();
+                emit PlayFailed(text);
             },
             Qt::QueuedConnection);
     };
@@ -151,6 +152,8 @@ void MediaPlayer::Play() {
         return;
     if (ensureBackend())
         backend_->play();
+    else
+        emit PlayFailed(QStringLiteral("no embedded player"));
 }
 
 void MediaPlayer::setVolume(int hundredthsOfDb) {

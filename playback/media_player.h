@@ -37,6 +37,9 @@ public:
 signals:
     // New state 0 means stopped (at the end of the clip or after Stop); 1 paused, 2 playing.
     void PlayStateChange(int oldState, int newState);
+    // A play that could not start or broke off (no player module, undecodable file, no
+    // sound output); the reason is also on stderr.
+    void PlayFailed(const QString& reason);
 
 private:
     bool ensureBackend(); // false when the module cannot be loaded: nothing plays
