@@ -1,4 +1,5 @@
 // The built excerpt store: its layout against the clip table, and every clip as a decoder hears it.
+#include "balance.h"
 #include "data/clip_table.h"
 #include "loudness.h"
 #include "mp3.h"
@@ -91,6 +92,12 @@ std::vector<float> toFloat(const std::vector<short>& s) {
 
 QString sourcePath(int k) {
     return QStringLiteral(EXCERPT_SOURCES "/%1.txt").arg(k, 2, 10, QLatin1Char('0'));
+}
+
+// One SoundFont load for every test that renders.
+store::Orchestra& orchestra() {
+    static store::Orchestra o(DORLO_SOUNDFONT);
+    return o;
 }
 
 store::Score score(int k) {
@@ -218,14 +225,13 @@ private slots:
     // The first voice, rendered alone and decoded, sounds at the pitches its source writes: a
     // program an octave off, or a transposing SoundFont preset, shows up here.
     void melodySoundsAsWritten() {
-        store::Orchestra orchestra(DORLO_SOUNDFONT);
         QStringList faults;
         for (int k = 1; k <= 30; ++k) {
             const store::Score sc = score(k);
             QVERIFY2(!sc.voices.empty(), qPrintable(sourcePath(k)));
             const int frames = store::framesFor(edition::clipLength(k));
             const int samples = frames * store::kFrameSamples;
-            auto pcm = orchestra.render(sc, samples, 1.5, store::kEncoderTail, 0);
+            auto pcm = orchestra().render(sc, samples, 1.5, store::kEncoderTail, 1);
             const float peak = std::max(1e-6f, *std::max_element(pcm.begin(), pcm.end()));
             for (float& x : pcm)
                 x *= 0.5f / peak;
@@ -279,6 +285,19 @@ private slots:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     }
 
+    // The voices that carry the tune stand out: a drone or an accompaniment that covers them
+    // leaves a listener guessing.
+    void tuneLeads_data() {
+        QTest::addColumn<int>("k");
+        for (int k = 1; k <= 30; ++k)
+            QTest::addRow("clip %d", k) << k;
+    }
+    void tuneLeads() {
+        QFETCH(int, k);
+        const store::TuneBalance b = store::tuneBalance(orchestra(), score(k));
+        QVERIFY2(b.leads(), store::describe(b).c_str());
+    }
+
     void renderingIsDeterministic() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
@@ -313,6 +332,11 @@ private slots:
                                     << "line 3: bad voice option 'vel=200'";
         QTest::newRow("short bar") << head + "voice a piano\nc4:4 | d4 |"
                                    << "line 4: bar of 960 ticks in voice a, expected 1920";
+        QTest::newRow("tune of no voice") << head + "tune a b\nvoice a piano\nc4:4"
+                                          << "line 3: tune names no voice 'b'";
+        QTest::newRow("exempt without why") << head + "tune exempt\nvoice a piano\nc4:4"
+                                            << "line 3: tune exempt needs the reason why the "
+                                               "tune cannot lead";
         QTest::newRow("two drum voices") << head + "voice a drums\nsnare:4\nvoice b drums\nsnare:4"
                                          << "more voices than MIDI channels";
     }

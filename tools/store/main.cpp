@@ -1,6 +1,7 @@
 // Renders this edition's excerpt store: clip 0 is silence, clip n is data/excerpts/NN.txt.
 // Usage: store-render [-v] <excerpt folder> <store file> [<folder for the decoded clips, for
-// listening>]; -v prints each clip's loudness.
+// listening>]; -v prints each clip's loudness and how far its tune leads the other voices.
+#include "balance.h"
 #include "data/clip_table.h"
 #include "loudness.h"
 #include "mp3.h"
@@ -45,7 +46,12 @@ std::string number(int k) {
     return (k < 10 ? "0" : "") + std::to_string(k);
 }
 
-void render(store::Orchestra* orchestra, int k, Clip& c, const std::filesystem::path& pcmDir) {
+struct Options {
+    std::filesystem::path pcmDir; // empty: no decoded clips written
+    bool verbose = false;
+};
+
+void render(store::Orchestra* orchestra, int k, Clip& c, const Options& options) {
     const auto length = edition::clipLength(k);
     const int frames = store::framesFor(length);
     const int samples = frames * store::kFrameSamples;
@@ -56,12 +62,17 @@ void render(store::Orchestra* orchestra, int k, Clip& c, const std::filesystem::
         auto encoded = store::encodeAtLoudness(
             orchestra->render(c.score, samples, 1.5, store::kEncoderTail), frames);
         audio = std::move(encoded.frames);
-        char line[120];
-        std::snprintf(line, sizeof line,
-                      "clip %02d: %.2f LUFS, true peak %.2f dBTP, limited by up to %.1f dB\n", k,
-                      encoded.loudness.integrated, encoded.loudness.truePeak, encoded.limitedDb);
-        c.report = line;
-        if (!pcmDir.empty()) {
+        if (options.verbose) {
+            char line[120];
+            std::snprintf(line, sizeof line,
+                          "clip %02d: %.2f LUFS, true peak %.2f dBTP, limited by up to %.1f dB, "
+                          "tune ",
+                          k, encoded.loudness.integrated, encoded.loudness.truePeak,
+                          encoded.limitedDb);
+            c.report = line + describe(store::tuneBalance(*orchestra, c.score)) + '\n';
+        }
+        if (!options.pcmDir.empty()) {
+            const auto& pcmDir = options.pcmDir;
             const auto pcm = store::decodeMp3(audio);
             std::ofstream(pcmDir / (number(k) + ".f32"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(pcm.data()),
@@ -74,12 +85,12 @@ void render(store::Orchestra* orchestra, int k, Clip& c, const std::filesystem::
         throw std::runtime_error("clip " + std::to_string(k) + " has the wrong length");
 }
 
-void work(int worker, std::array<Clip, kClips>& clips, const std::filesystem::path& pcmDir) {
+void work(int worker, std::array<Clip, kClips>& clips, const Options& options) {
     try {
         store::Orchestra orchestra(DORLO_SOUNDFONT);
         for (int k = worker; k < kClips; k += kWorkers) {
             try {
-                render(&orchestra, k, clips[k], pcmDir);
+                render(&orchestra, k, clips[k], options);
             } catch (...) {
                 clips[k].error = std::current_exception();
             }
@@ -103,7 +114,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path sources = argv[1], target = argv[2];
-    const std::filesystem::path pcmDir = argc == 4 ? argv[3] : "";
+    const Options options{argc == 4 ? argv[3] : "", verbose};
     // Written beside the target and renamed, so a failed run never leaves a short store.
     auto partial = target;
     partial += ".part";
@@ -120,7 +131,7 @@ int main(int argc, char** argv) {
         }
         std::array<std::thread, kWorkers> workers;
         for (int w = 0; w < kWorkers; ++w)
-            workers[w] = std::thread(work, w, std::ref(clips), std::cref(pcmDir));
+            workers[w] = std::thread(work, w, std::ref(clips), std::cref(options));
         for (auto& w : workers)
             w.join();
 

@@ -39,12 +39,12 @@ int channelOf(const Score& score, std::size_t voice) {
     return melodic < kDrumChannel ? melodic : melodic + 1;
 }
 
-std::vector<Event> events(const Score& score, long samples, int soloVoice) {
+std::vector<Event> events(const Score& score, long samples, VoiceSet voices) {
     std::vector<Event> out;
     if (score.seconds(score.length()) <= 0)
         throw std::runtime_error("the piece is empty");
     for (std::size_t v = 0; v < score.voices.size(); ++v) {
-        if (soloVoice >= 0 && static_cast<std::size_t>(soloVoice) != v)
+        if (v >= 32 || !(voices >> v & 1))
             continue;
         const Voice& voice = score.voices[v];
         const int channel = channelOf(score, v);
@@ -180,7 +180,7 @@ Orchestra::Orchestra(const std::string& soundFont) : synth_(std::make_unique<Syn
 Orchestra::~Orchestra() = default;
 
 std::vector<float> Orchestra::render(const Score& score, int samples, double fadeSeconds,
-                                     int tailSamples, int soloVoice) {
+                                     int tailSamples, VoiceSet voices) {
     Borrowed borrowed(synth_->settings, synth_->sfont);
     fluid_synth_t* fs = borrowed.synth;
     for (std::size_t v = 0; v < score.voices.size(); ++v) {
@@ -203,7 +203,7 @@ std::vector<float> Orchestra::render(const Score& score, int samples, double fad
                                     static_cast<int>(at), 1, right.data(), static_cast<int>(at), 1);
         at = std::max(at, until);
     };
-    for (const Event& e : events(score, total, soloVoice)) {
+    for (const Event& e : events(score, total, voices)) {
         renderTo(e.sample);
         if (e.kind == kNoteOn)
             fluid_synth_noteon(fs, e.channel, e.key, e.velocity);

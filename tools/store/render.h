@@ -2,6 +2,7 @@
 // Plays a note source on the sampled instruments of a General MIDI SoundFont.
 #include "score.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,10 @@
 namespace store {
 
 inline constexpr int kSampleRate = 24000;
+
+// A set of a score's voices, bit i for voice i (a score has at most 16).
+using VoiceSet = std::uint32_t;
+inline constexpr VoiceSet kAllVoices = ~VoiceSet{0};
 
 class Orchestra {
 public:
@@ -20,10 +25,10 @@ public:
 
     // Renders exactly `samples` mono samples at kSampleRate, at the SoundFont's own level: the
     // piece starts again from the top while time remains, and the last `fadeSeconds` fade to
-    // silence, reached `tailSamples` before the end. With `soloVoice` >= 0 only that voice
-    // sounds. The result depends on nothing but the arguments.
+    // silence, reached `tailSamples` before the end. Only the voices in `voices` sound. The
+    // result depends on nothing but the arguments.
     std::vector<float> render(const Score& score, int samples, double fadeSeconds, int tailSamples,
-                              int soloVoice = -1);
+                              VoiceSet voices = kAllVoices);
 
 private:
     struct Synth;

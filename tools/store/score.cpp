@@ -187,6 +187,8 @@ Score parseScore(const std::string& text) {
     Voice* voice = nullptr;
     Cursor cursor;
     std::map<int, double> tempi;
+    std::vector<std::string> tuneNames;
+    int tuneLine = 0;
     auto closeVoice = [&] {
         if (voice)
             voice->end = cursor.at;
@@ -216,6 +218,22 @@ Score parseScore(const std::string& text) {
                 fail(line, "meter needs the form 3/4");
             score.barTicks =
                 parseInt(m.substr(0, slash), line) * kWhole / parseInt(m.substr(slash + 1), line);
+        } else if (first == "tune") {
+            // The voices that carry the tune, or `exempt` and why it cannot lead.
+            tuneLine = line;
+            tuneNames.clear();
+            score.tuneExempt.clear();
+            for (std::string word; words >> word;)
+                tuneNames.push_back(word);
+            if (tuneNames.empty())
+                fail(line, "tune needs the voices that carry it, or exempt and why");
+            if (tuneNames.front() == "exempt") {
+                for (std::size_t i = 1; i < tuneNames.size(); ++i)
+                    score.tuneExempt += (i > 1 ? " " : "") + tuneNames[i];
+                if (score.tuneExempt.empty())
+                    fail(line, "tune exempt needs the reason why the tune cannot lead");
+                tuneNames.clear();
+            }
         } else if (first == "voice") {
             closeVoice();
             Voice v;
@@ -266,6 +284,16 @@ Score parseScore(const std::string& text) {
     if (drums > 1 || score.voices.size() - drums > 15)
         throw std::runtime_error("more voices than MIDI channels");
     score.tempoChanges.assign(tempi.begin(), tempi.end());
+    if (!tuneNames.empty()) {
+        score.tune.clear();
+        for (const std::string& name : tuneNames) {
+            const auto v = std::find_if(score.voices.begin(), score.voices.end(),
+                                        [&](const Voice& x) { return x.name == name; });
+            if (v == score.voices.end())
+                fail(tuneLine, "tune names no voice '" + name + "'");
+            score.tune.push_back(static_cast<std::size_t>(v - score.voices.begin()));
+        }
+    }
     return score;
 }
 

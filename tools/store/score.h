@@ -37,6 +37,10 @@ struct Score {
     int barTicks = 0;                                 // 0 without a metre
     std::vector<std::pair<int, double>> tempoChanges; // (tick, tempo), in tick order
     std::vector<Voice> voices;
+    // The voices that carry the tune, by index: the first alone unless the source names others.
+    std::vector<std::size_t> tune{0};
+    // Why the tune cannot lead the other voices, when the source says so; empty otherwise.
+    std::string tuneExempt;
     int length() const;
     // Seconds from the start to `ticks`, through the tempo changes.
     double seconds(int ticks) const;
