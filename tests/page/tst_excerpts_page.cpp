@@ -64,6 +64,8 @@ void TestExcerptsPage::pageOfTheBuiltStore() {
 
     const QByteArray html = readAll(out.filePath(QStringLiteral("index.html")));
     QCOMPARE(html.count("<audio controls"), 30);
+    // Every tune's lead is shown, and none falls short.
+    QCOMPARE(html.count("<p class=\"tune\">Thème "), 30);
     QXmlStreamReader xml(html);
     QStringList headings;
     QString lang;

@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace page {
 
 namespace {
@@ -22,12 +24,31 @@ audio { width: 100%; }
 img { display: block; max-width: 100%; height: auto; margin-top: .5rem; }
 .voices { font-size: .8rem; color: #555; margin: .3rem 0 0; }
 .voice { margin-left: .8rem; white-space: nowrap; }
+.tune { font-size: .85rem; color: #555; margin: .3rem 0 0; }
+.tune.short { color: #a40000; font-weight: bold; }
 .swatch { display: inline-block; width: .8em; height: .8em; border-radius: 2px;
           margin-right: .3em; vertical-align: -.05em; }
 )";
 
 QString esc(const QString& text) {
     return text.toHtmlEscaped();
+}
+
+QString tuneHtml(const TuneFigure& t, const QLocale& french) {
+    const QString span = QStringLiteral("de %1 à %2 s")
+                             .arg(french.toString(t.from, 'f', 1), french.toString(t.to, 'f', 1));
+    QString text = std::isfinite(t.lead)
+                       ? QStringLiteral("Thème %1 LU au-dessus des autres voix, %2")
+                             .arg((t.lead >= 0 ? QStringLiteral("+") : QString()) +
+                                      french.toString(t.lead, 'f', 1),
+                                  span)
+                       : QStringLiteral("Thème seul, %1").arg(span);
+    if (!t.exempt.isEmpty())
+        text += QStringLiteral(" ; dispensé : %1").arg(esc(t.exempt));
+    else if (!t.enough)
+        text += QStringLiteral(" : trop peu");
+    return QStringLiteral("<p class=\"tune%1\">%2.</p>")
+        .arg(t.enough ? QString() : QStringLiteral(" short"), text);
 }
 
 QString entryHtml(const Entry& e) {
@@ -42,8 +63,9 @@ QString entryHtml(const Entry& e) {
     for (const VoiceKey& v : e.voices)
         voices += QStringLiteral(" <span class=\"voice\"><span class=\"swatch\" "
                                  "style=\"background: %1\"></span><code>%2</code> "
-                                 "(<code>%3</code>)</span>")
-                      .arg(v.colour.name(), esc(v.name), esc(v.instrument));
+                                 "(<code>%3</code>)%4</span>")
+                      .arg(v.colour.name(), esc(v.name), esc(v.instrument),
+                           v.tune ? QStringLiteral(", thème") : QString());
     const QString alt =
         QStringLiteral("Notes de l'extrait %1 sur ses %2 secondes : le temps de gauche à "
                        "droite, la hauteur de bas en haut, une couleur par voix")
@@ -56,11 +78,11 @@ QString entryHtml(const Entry& e) {
 <audio controls="controls" preload="none" src="%5">Ce navigateur ne lit pas l'extrait : <a href="%5">%5</a>.</audio>
 <img src="%6" width="%7" height="%8" alt="%9" />
 <p class="voices">Voix de la source :%10</p>
-</article>
+%11</article>
 )")
         .arg(QString::number(e.number), esc(e.answer), reference, seconds, mp3,
              clipFileName(e.number, "png"), QString::number(kRollSize.width()),
-             QString::number(kRollSize.height()), esc(alt), voices);
+             QString::number(kRollSize.height()), esc(alt), voices, tuneHtml(e.tune, french));
 }
 
 } // namespace

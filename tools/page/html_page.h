@@ -11,6 +11,16 @@ struct VoiceKey {
     QString name;
     QString instrument;
     QColor colour;
+    bool tune = false; // carries the tune
+};
+
+// How far the tune's voices stand above the others where the tune plays in the first seconds.
+struct TuneFigure {
+    double lead = 0; // LU; +inf when nothing else sounds there
+    double from = 0; // seconds
+    double to = 0;
+    bool enough = true; // at the lead the store asks for, or exempt from it
+    QString exempt;     // why the tune need not lead; empty when it must
 };
 
 struct Entry {
@@ -19,6 +29,7 @@ struct Entry {
     QString scoreReference; // after "Score:" in the source's comments; empty when none
     double seconds = 0;     // the clip's duration
     std::vector<VoiceKey> voices;
+    TuneFigure tune;
 };
 
 // Well-formed as XML as well as HTML5, so it can be checked with an XML reader.

@@ -1,6 +1,8 @@
 // excerpts-page <store file> <excerpt folder> <edition file> <out folder>
 // A page for the people who prepare an edition to hear all thirty clips in a browser: writes
-// NN.mp3 (the clip as the store holds it), NN.png (its notes) and index.html, in French.
+// NN.mp3 (the clip as the store holds it), NN.png (its notes) and index.html, in French, with
+// how far each tune stands above the other voices.
+#include "balance.h"
 #include "data/clip_table.h"
 #include "html_page.h"
 #include "piano_roll.h"
@@ -57,6 +59,7 @@ struct Excerpt {
     page::Entry entry;
     QByteArray clip;
     store::Score score;
+    QString sourcePath;
 };
 
 Excerpt readExcerpt(int k, const QByteArray& store, const QString& storePath,
@@ -76,6 +79,7 @@ Excerpt readExcerpt(int k, const QByteArray& store, const QString& storePath,
         fail(QStringLiteral("%1: %2").arg(sourcePath, QString::fromStdString(e.what())));
     }
 
+    x.sourcePath = sourcePath;
     x.entry.number = k;
     x.entry.answer = answer;
     x.entry.scoreReference = scoreReference(QString::fromUtf8(source));
@@ -84,7 +88,18 @@ Excerpt readExcerpt(int k, const QByteArray& store, const QString& storePath,
         x.entry.voices.push_back({QString::fromStdString(x.score.voices[v].name),
                                   QString::fromStdString(x.score.voices[v].instrument),
                                   page::voiceColour(static_cast<int>(v))});
+    for (std::size_t v : x.score.tune)
+        x.entry.voices[v].tune = true;
     return x;
+}
+
+page::TuneFigure tuneFigure(store::Orchestra& orchestra, const Excerpt& x) {
+    try {
+        const store::TuneBalance b = store::tuneBalance(orchestra, x.score);
+        return {b.lead(), b.from, b.to, b.leads(), QString::fromStdString(b.exempt)};
+    } catch (const std::exception& e) {
+        fail(QStringLiteral("%1: %2").arg(x.sourcePath, QString::fromStdString(e.what())));
+    }
 }
 
 QByteArray png(const QImage& image) {
@@ -123,6 +138,9 @@ int main(int argc, char** argv) {
         for (int k = 1; k <= 30; ++k)
             excerpts.push_back(
                 readExcerpt(k, store, storePath, sourceFolder, answers->forms[k].front()));
+        store::Orchestra orchestra(DORLO_SOUNDFONT);
+        for (Excerpt& x : excerpts)
+            x.entry.tune = tuneFigure(orchestra, x);
 
         // Only pictures are drawn (the text in them needs the fonts): no display is needed.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
