@@ -72,9 +72,8 @@ void render(store::Orchestra* orchestra, int k, Clip& c, const Options& options)
             c.report = line + describe(store::tuneBalance(*orchestra, c.score)) + '\n';
         }
         if (!options.pcmDir.empty()) {
-            const auto& pcmDir = options.pcmDir;
             const auto pcm = store::decodeMp3(audio);
-            std::ofstream(pcmDir / (number(k) + ".f32"), std::ios::binary)
+            std::ofstream(options.pcmDir / (number(k) + ".f32"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(pcm.data()),
                        static_cast<std::streamsize>(pcm.size() * sizeof(float)));
         }
