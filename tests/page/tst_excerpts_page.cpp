@@ -23,7 +23,8 @@ struct Run {
 Run runTool(const QString& store, const QString& sources, const QString& out) {
     QProcess tool;
     tool.start(QStringLiteral(EXCERPTS_PAGE), {store, sources, kEdition, out});
-    if (!tool.waitForFinished(50000) || tool.exitStatus() != QProcess::NormalExit)
+    // Rendering every tune and its accompaniment apart takes a while under the sanitizers.
+    if (!tool.waitForFinished(200000) || tool.exitStatus() != QProcess::NormalExit)
         return {};
     return {tool.exitCode(), tool.readAllStandardError()};
 }
