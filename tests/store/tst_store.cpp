@@ -298,6 +298,47 @@ private slots:
         QVERIFY2(b.leads(), store::describe(b).c_str());
     }
 
+    // The measure itself: a drowned tune is caught, a doubled one counted whole, an exemption
+    // needs its reason.
+    void tuneBalanceOfSources_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const QString tune = QStringLiteral("c5:4 d5 e5 f5 g5 a5 b5 c6\n");
+        const QString loudBass =
+            QStringLiteral("voice bass strings gain=1.0 vel=120\nc3+g3:1 g2+d3:1\n");
+        QTest::newRow("tune over a quiet bass")
+            << "tempo 120\nvoice m flute\n" + tune + "voice bass strings gain=0.2 vel=50\nc3:1"
+            << "leads";
+        QTest::newRow("tune under a loud bass")
+            << "tempo 120\nvoice m flute gain=0.5 vel=50\n" + tune + loudBass << "falls short";
+        QTest::newRow("doubled tune")
+            << "tempo 120\ntune m double\nvoice m flute gain=0.5 vel=50\n" + tune +
+                   "voice double strings vel=120\n" + tune + "voice bass strings gain=0.3\nc3:1"
+            << "leads";
+        QTest::newRow("exempt")
+            << "tempo 120\ntune exempt its own chords\nvoice m flute gain=0.5 vel=50\n" + tune +
+                   loudBass
+            << "exempt: its own chords";
+        QTest::newRow("single voice")
+            << "tempo 120\nvoice m flute\n" + tune << "exempt: single voice";
+        QTest::newRow("tune after 8 s") << "tempo 60\nvoice m flute\nr:1 r:1 c5:4\n" + loudBass
+                                        << "the tune does not play in the first seconds";
+    }
+    void tuneBalanceOfSources() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QString got;
+        try {
+            const auto b = store::tuneBalance(orchestra(), store::parseScore(text.toStdString()));
+            got = !b.exempt.empty() ? QStringLiteral("exempt: %1").arg(b.exempt.c_str())
+                  : b.leads()       ? QStringLiteral("leads")
+                                    : QStringLiteral("falls short");
+        } catch (const std::exception& e) {
+            got = QString::fromStdString(e.what());
+        }
+        QCOMPARE(got, expected);
+    }
+
     void renderingIsDeterministic() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
