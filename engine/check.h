@@ -29,7 +29,8 @@ struct CheckResult {
     int closeness = 0;            // best closeness in percent (0 when found or empty)
 };
 
-// Only spaces (32) are trimmed, as the system's trim did.
+// Only spaces (32) are trimmed: tabs and other blanks an answer holds are characters to
+// encode like any other.
 QString trimSpaces(const QString& text);
 
 CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,

@@ -1,7 +1,8 @@
 #pragma once
 // Where every control of the window goes for a given window size: a pure function, all twips.
 // Whole twips in 32-bit integers, so windows far beyond 32767 twips (a maximised window on a
-// large screen) follow the same rules; inside 16 bits the results are those of the old toolkit.
+// large screen) follow the same rules; inside 16 bits the results equal those of the same
+// rules worked in 16-bit signed twips, as the scroll bars' values are.
 #include <array>
 #include <optional>
 

@@ -478,35 +478,37 @@ void FrmDorlo::buildTabOrder() {
 }
 
 void FrmDorlo::Form_Load() {
-    // 1.
+    // A fresh game is eligible until the saved answers or a check say otherwise.
     Invalide = false;
-    // 2. The excerpt start table is fixed data of the edition (data/clip_table.h).
-    // 3.
+    // The excerpt start table needs no filling: it is fixed data of the edition
+    // (data/clip_table.h). The answers and codes come out of the hidden record labels.
     std::array<QString, engine::kRecordSlots> captions;
     for (int i = 0; i < engine::kRecordSlots; ++i)
         captions[i] = fr[i]->text();
     tables = engine::unpackRecords(captions);
-    // 4, 5.
+    // The saved answers, and the not-eligible mark they may carry, from the last session.
     const SavedAnswers saved = answersFile_.load();
     if (saved.invalide)
         Invalide = true;
-    // 6. The remembered text first, so that the growth rule takes the text whole.
+    // Each answer is restored and checked, which also brings the count and the code up to
+    // date. The remembered text first, so that the growth rule takes the text whole.
     for (int n = 1; n <= 30; ++n) {
         Txt[n]->Tag = saved.answers[n];
         Txt[n]->setText(Txt[n]->Tag);
         Verifie(n);
     }
-    // 7, 8.
+    // The store beside the program, the temporary files where they can be written; a play
+    // button says why it cannot play when the store is missing or unreadable.
     files_->CheminDat = playback::storePath(settings_.folder);
     files_->DossierTemp = playback::temporaryFolder(settings_.folder);
     const QString problem = files_->storeProblem();
     if (!problem.isEmpty())
         for (int n = 1; n <= 30; ++n)
             Cmd[n]->setToolTip(problem);
-    // 9, 10.
+    // The first excerpt goes to the first temporary name, and to the embedded player.
     files_->nameFlag = false;
     playback_->LecteurInterne = true;
-    // 11.
+    // From now on the wheel scrolls the panels wherever the pointer is over the window.
     Wheel->hook(this);
 }
 
