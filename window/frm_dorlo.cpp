@@ -186,12 +186,16 @@ QString characterAt(const QString& s, qsizetype k) {
 
 // Every font of the window, made once.
 struct FrmDorlo::Fonts {
-    QFont sans, sansBold, site, heavy, title;
+    QFont sans, sansBold, code, site, heavy, title;
     Fonts() {
         const QString plain = installedFamily({"MS Sans Serif", "DejaVu Sans", "Lato"});
         const QString heavyFamily = installedFamily({"Arial Black", "Lato Black", "Lato"});
         sans = sansSerif(plain, 8.25);
         sansBold = sansSerif(plain, 8.25, true);
+        // The code's label is one line of the designed face high. The stand-in's capitals
+        // reach as high and its tails lower (J and Q), onto the label's lower edge at any
+        // scale: a quarter point less keeps them off it.
+        code = sansSerif(plain, 7.75, true);
         site = sansSerif(plain, 12);
         site.setUnderline(true);
         heavy = arialBlack(heavyFamily, 20.25, false);
@@ -291,7 +295,7 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
         edition::siteName();
     LblCode0 = makeLabel(ZoneT1, QStringLiteral("Code :"), fonts.sans, Qt::AlignRight,
                          {330, 750, 495, 195});
-    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.sansBold, Qt::AlignLeft,
+    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.code, Qt::AlignLeft,
                          {870, 750, 1095, 195});
     for (QLabel* l : {LblCode0, LblCode1}) {
         setForeground(l, buttonText);
@@ -299,6 +303,9 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
         l->setToolTip(codeTip);
         l->setWordWrap(false);
     }
+    // Its caption starts at its left edge: one pixel in, so that the first character is
+    // drawn whole.
+    LblCode1->setContentsMargins(1, 0, 0, 0);
 
     ZoneT2 = makeZone(ZoneT0, {2040, 0, 8985, 1095});
     setBackground(ZoneT2, kHeader);
@@ -408,6 +415,10 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
         result->setWordWrap(false);
         result->setFrameShape(QFrame::Box);
         result->setLineWidth(1);
+        // A framed label indents its text by half an "x" from the edge it is aligned to, here
+        // the top: that pushed the descenders onto the bottom line. The caption starts right
+        // under the frame instead, which leaves room for them.
+        result->setIndent(0);
         setForeground(result, palette().color(QPalette::Text));
         setBackColor(result, engine::kRed);
         Retour[n] = result;
