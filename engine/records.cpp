@@ -34,6 +34,12 @@ std::optional<QString> unpackCharacters(const QString& caption) {
     return out;
 }
 
+int digitOf(QChar c) {
+    return (cp1252::codeOr63(c) - 36) % 10;
+}
+
+} // namespace
+
 QStringView trimSpaces(QStringView s) {
     qsizetype b = 0;
     qsizetype e = s.size();
@@ -43,12 +49,6 @@ QStringView trimSpaces(QStringView s) {
         --e;
     return s.sliced(b, e - b);
 }
-
-int digitOf(QChar c) {
-    return (cp1252::codeOr63(c) - 36) % 10;
-}
-
-} // namespace
 
 int Reponses::length(int variant, int question) const {
     if (variant < 1 || variant > kVariants || question < 1 || question > kQuestions)
