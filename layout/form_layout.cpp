@@ -78,7 +78,7 @@ void applyLayout(const FormControls& c, const LayoutResult& r) {
     setLeft(c.ZoneT3, r.zoneT3Left);
     setSize(c.ZoneP1, r.zoneP1Width, r.zoneP1Height);
 
-    for (int i = 1; i <= 30; ++i) {
+    for (int i = 1; i <= kQuestions; ++i) {
         const PanelGeometry& p = r.panel[i];
         if (c.Shape[i])
             placeTwips(c.Shape[i], p.left, p.top, p.width, p.height);
@@ -88,7 +88,7 @@ void applyLayout(const FormControls& c, const LayoutResult& r) {
             ret->move(toPixels(p.retourLeft), toPixels(p.retourTop));
         setTop(c.No[i], p.noTop);
         setTop(c.Cmd[i], p.cmdTop);
-        setTop(c.Cmd[i + 30], p.cmdTop);
+        setTop(c.Cmd[i + kQuestions], p.cmdTop);
     }
 
     setSize(c.ZoneP2, r.zoneP2Width, r.zoneP2Height);

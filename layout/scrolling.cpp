@@ -125,7 +125,7 @@ void Scrolling::bringIntoView(QScrollBar* bar, double start, long long end) {
 }
 
 void Scrolling::Txt_GotFocus(int index) {
-    if (index < 1 || index > 30 || !c_.Shape[index])
+    if (index < 1 || index > kQuestions || !c_.Shape[index])
         return;
     double left = 0;
     double top = 0;
