@@ -7,6 +7,8 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
+#include <optional>
 
 namespace layout {
 
@@ -26,6 +28,12 @@ struct FormControls {
     std::array<QWidget*, kQuestions + 1> Txt{};
     std::array<QWidget*, kQuestions + 1> Retour{};
     std::array<QWidget*, 2 * kQuestions + 1> Cmd{}; // play 1..30, stop 31..60
+
+    // The exact twips sizes the last layout gave, shared by every copy of these controls:
+    // the layout writes them before it moves anything, the scrolling reads them, also from
+    // inside the bars' clamping while the layout applies them.
+    std::shared_ptr<std::optional<LayoutResult>> lastLayout =
+        std::make_shared<std::optional<LayoutResult>>();
 };
 
 } // namespace layout

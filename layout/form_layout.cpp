@@ -2,14 +2,8 @@
 
 #include "layout/twips.h"
 
-#include <QVariant>
-
-Q_DECLARE_METATYPE(layout::LayoutResult)
-
 namespace layout {
 namespace {
-
-constexpr char kLastLayout[] = "dorloLastLayout";
 
 int twipsOf(int pixels) {
     return toTwips(pixels);
@@ -69,7 +63,8 @@ LayoutInput measure(const FormControls& c) {
 
 void applyLayout(const FormControls& c, const LayoutResult& r) {
     // Scrolling reads these exact sizes, also from inside the bars' clamping below.
-    c.form->setProperty(kLastLayout, QVariant::fromValue(r));
+    if (c.lastLayout)
+        *c.lastLayout = r;
 
     setWidth(c.ZoneT0, r.zoneT0Width);
     setWidth(c.ZoneT2, r.zoneT2Width);
@@ -103,13 +98,8 @@ void Form_Resize(const FormControls& c) {
         applyLayout(c, *r);
 }
 
-std::optional<LayoutResult> lastLayout(const QWidget* form) {
-    if (!form)
-        return std::nullopt;
-    const QVariant v = form->property(kLastLayout);
-    if (!v.canConvert<LayoutResult>())
-        return std::nullopt;
-    return v.value<LayoutResult>();
+std::optional<LayoutResult> lastLayout(const FormControls& c) {
+    return c.lastLayout ? *c.lastLayout : std::nullopt;
 }
 
 } // namespace layout

@@ -52,13 +52,13 @@ bool Scrolling::eventFilter(QObject* watched, QEvent* event) {
 }
 
 Scrolling::Extent Scrolling::verticalExtent() const {
-    if (const auto r = lastLayout(c_.form))
+    if (const auto r = lastLayout(c_))
         return {double(r->zoneP1Height), double(r->zoneP2Height)};
     return {double(toTwips(c_.ZoneP1->height())), double(toTwips(c_.ZoneP2->height()))};
 }
 
 Scrolling::Extent Scrolling::horizontalExtent() const {
-    if (const auto r = lastLayout(c_.form))
+    if (const auto r = lastLayout(c_))
         return {double(r->zoneP1Width), double(r->zoneP2Width)};
     return {double(toTwips(c_.ZoneP1->width())), double(toTwips(c_.ZoneP2->width()))};
 }
@@ -131,7 +131,7 @@ void Scrolling::Txt_GotFocus(int index) {
     double top = 0;
     double width = 0;
     double height = 0;
-    if (const auto r = lastLayout(c_.form)) {
+    if (const auto r = lastLayout(c_)) {
         const PanelGeometry& p = r->panel[index];
         left = p.left, top = p.top, width = p.width, height = p.height;
     } else {
