@@ -303,8 +303,8 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
         l->setToolTip(codeTip);
         l->setWordWrap(false);
     }
-    // Its caption starts at its left edge: one pixel in, so that the first character is
-    // drawn whole.
+    // Left-aligned, the code would start on the label's very edge: one pixel in, so that
+    // its first character is drawn whole.
     LblCode1->setContentsMargins(1, 0, 0, 0);
 
     ZoneT2 = makeZone(ZoneT0, design::ZoneT2);
