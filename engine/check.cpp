@@ -71,16 +71,6 @@ QString plainText(const TableSet& tables, const Reponses& r, int q) {
 
 } // namespace
 
-QString trimSpaces(const QString& text) {
-    qsizetype b = 0;
-    qsizetype e = text.size();
-    while (b < e && text[b] == u' ')
-        ++b;
-    while (e > b && text[e - 1] == u' ')
-        --e;
-    return text.mid(b, e - b);
-}
-
 std::int64_t roundHalfEven(double value) {
     const double floor = std::floor(value);
     const double diff = value - floor;
@@ -93,7 +83,7 @@ std::int64_t roundHalfEven(double value) {
 CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,
                         const QString& text) {
     CheckResult result;
-    result.trimmed = trimSpaces(text);
+    result.trimmed = trimSpaces(text).toString();
     const QString& t = result.trimmed;
     if (t.isEmpty()) {
         result.caption = QStringLiteral("?");

@@ -29,9 +29,6 @@ struct CheckResult {
     int closeness = 0;            // best closeness in percent (0 when found or empty)
 };
 
-// Only spaces (32) are trimmed, as the system's trim did.
-QString trimSpaces(const QString& text);
-
 CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,
                         const QString& text);
 

@@ -17,8 +17,9 @@ bool isPrintableCaptionCode(int c) {
     return cp1252::toUnicode(static_cast<unsigned char>(c)).isPrint();
 }
 
-// Steps 1 and 2 of the unpacking; nullopt when the data cannot be unpacked, i.e. a value
-// inside the mod is negative (never in well-formed data).
+// Undoes the packing's character chain: each caption character is read against the one
+// before it, the first against the caption's length. nullopt when a value inside the mod is
+// negative, which well-formed data never gives.
 std::optional<QString> unpackCharacters(const QString& caption) {
     QString out;
     out.reserve(caption.size());
@@ -34,6 +35,12 @@ std::optional<QString> unpackCharacters(const QString& caption) {
     return out;
 }
 
+int digitOf(QChar c) {
+    return (cp1252::codeOr63(c) - 36) % 10;
+}
+
+} // namespace
+
 QStringView trimSpaces(QStringView s) {
     qsizetype b = 0;
     qsizetype e = s.size();
@@ -43,12 +50,6 @@ QStringView trimSpaces(QStringView s) {
         --e;
     return s.sliced(b, e - b);
 }
-
-int digitOf(QChar c) {
-    return (cp1252::codeOr63(c) - 36) % 10;
-}
-
-} // namespace
 
 int Reponses::length(int variant, int question) const {
     if (variant < 1 || variant > kVariants || question < 1 || question > kQuestions)

@@ -31,6 +31,10 @@ struct AnswerTables {
     Codes codes;
 };
 
+// The text without its leading and trailing spaces (32), the only blank trimmed from a
+// record or an answer: tabs and other blanks are characters to encode like any other.
+QStringView trimSpaces(QStringView text);
+
 // Unpacks the 34 captions (slot 0 to 33), processing slot 33 first.
 // Captions hold characters of the 8-bit code page; codes are taken through cp1252.
 // Records that break the data invariants are skipped rather than trusted: a question number

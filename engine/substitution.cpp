@@ -1,15 +1,16 @@
 #include "substitution.h"
 
 #include "cp1252.h"
+#include "records.h"
 
 namespace engine {
 namespace {
-constexpr int kSlots = 4 * 31;
+constexpr int kSlots = (kVariants + 1) * (kQuestions + 1);
 int slotOf(int question, int variant) {
-    return variant * 31 + question;
+    return variant * (kQuestions + 1) + question;
 }
 bool inRange(int question, int variant) {
-    return question >= 1 && question <= 30 && variant >= 1 && variant <= 3;
+    return question >= 1 && question <= kQuestions && variant >= 1 && variant <= kVariants;
 }
 } // namespace
 
@@ -29,8 +30,8 @@ TableSet::TableSet(std::span<const SubstTableData> tables) : tables_(kSlots) {
             }
         }
     }
-    for (int v = 1; v <= 3; ++v) {
-        for (int q = 1; q <= 30; ++q) {
+    for (int v = 1; v <= kVariants; ++v) {
+        for (int q = 1; q <= kQuestions; ++q) {
             Table& t = tables_[slotOf(q, v)];
             t.plainCode.fill(-1);
             t.codeCharacter.fill(-1);

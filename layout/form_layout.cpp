@@ -2,14 +2,8 @@
 
 #include "layout/twips.h"
 
-#include <QVariant>
-
-Q_DECLARE_METATYPE(layout::LayoutResult)
-
 namespace layout {
 namespace {
-
-constexpr char kLastLayout[] = "dorloLastLayout";
 
 int twipsOf(int pixels) {
     return toTwips(pixels);
@@ -69,7 +63,8 @@ LayoutInput measure(const FormControls& c) {
 
 void applyLayout(const FormControls& c, const LayoutResult& r) {
     // Scrolling reads these exact sizes, also from inside the bars' clamping below.
-    c.form->setProperty(kLastLayout, QVariant::fromValue(r));
+    if (c.lastLayout)
+        *c.lastLayout = r;
 
     setWidth(c.ZoneT0, r.zoneT0Width);
     setWidth(c.ZoneT2, r.zoneT2Width);
@@ -78,7 +73,7 @@ void applyLayout(const FormControls& c, const LayoutResult& r) {
     setLeft(c.ZoneT3, r.zoneT3Left);
     setSize(c.ZoneP1, r.zoneP1Width, r.zoneP1Height);
 
-    for (int i = 1; i <= 30; ++i) {
+    for (int i = 1; i <= kQuestions; ++i) {
         const PanelGeometry& p = r.panel[i];
         if (c.Shape[i])
             placeTwips(c.Shape[i], p.left, p.top, p.width, p.height);
@@ -88,7 +83,7 @@ void applyLayout(const FormControls& c, const LayoutResult& r) {
             ret->move(toPixels(p.retourLeft), toPixels(p.retourTop));
         setTop(c.No[i], p.noTop);
         setTop(c.Cmd[i], p.cmdTop);
-        setTop(c.Cmd[i + 30], p.cmdTop);
+        setTop(c.Cmd[i + kQuestions], p.cmdTop);
     }
 
     setSize(c.ZoneP2, r.zoneP2Width, r.zoneP2Height);
@@ -103,13 +98,8 @@ void Form_Resize(const FormControls& c) {
         applyLayout(c, *r);
 }
 
-std::optional<LayoutResult> lastLayout(const QWidget* form) {
-    if (!form)
-        return std::nullopt;
-    const QVariant v = form->property(kLastLayout);
-    if (!v.canConvert<LayoutResult>())
-        return std::nullopt;
-    return v.value<LayoutResult>();
+std::optional<LayoutResult> lastLayout(const FormControls& c) {
+    return c.lastLayout ? *c.lastLayout : std::nullopt;
 }
 
 } // namespace layout

@@ -17,7 +17,7 @@ void applyLayout(const FormControls& c, const LayoutResult& r);
 // No-op while the window is minimised.
 void Form_Resize(const FormControls& c);
 
-// The exact twips sizes the last Form_Resize gave this window, for scrolling.
-std::optional<LayoutResult> lastLayout(const QWidget* form);
+// The exact twips sizes the last Form_Resize gave these controls, for scrolling.
+std::optional<LayoutResult> lastLayout(const FormControls& c);
 
 } // namespace layout

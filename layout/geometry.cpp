@@ -48,7 +48,7 @@ std::optional<LayoutResult> computeLayout(const LayoutInput& raw) {
     r.tw = std::max(15 * floorDiv(r.zoneP1Width - 270 - 6210, 45), 2115);
     r.ph = std::max(15 * floorDiv(r.zoneP1Height - 270 + 150, 150), 555);
 
-    for (int i = 1; i <= 30; ++i) {
+    for (int i = 1; i <= kQuestions; ++i) {
         PanelGeometry& p = r.panel[i];
         p.width = r.tw + 2085;
         p.left = (p.width - 15) * ((i - 1) % 3) + 120;
@@ -62,7 +62,7 @@ std::optional<LayoutResult> computeLayout(const LayoutInput& raw) {
         p.cmdTop = p.txtTop;
     }
 
-    const PanelGeometry& last = r.panel[30];
+    const PanelGeometry& last = r.panel[kQuestions];
     r.zoneP2Width = std::max(last.width + last.left + 120, r.zoneP1Width);
     r.zoneP2Height = std::max(last.height + last.top + 120, r.zoneP1Height);
 

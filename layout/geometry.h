@@ -1,11 +1,16 @@
 #pragma once
 // Where every control of the window goes for a given window size: a pure function, all twips.
 // Whole twips in 32-bit integers, so windows far beyond 32767 twips (a maximised window on a
-// large screen) follow the same rules; inside 16 bits the results are those of the old toolkit.
+// large screen) follow the same rules; inside 16 bits the results equal those of the same
+// rules worked in 16-bit signed twips, as the scroll bars' values are.
+#include "engine/records.h"
+
 #include <array>
 #include <optional>
 
 namespace layout {
+
+using engine::kQuestions; // one panel per question
 
 struct LayoutInput {
     bool minimised = false;
@@ -46,9 +51,9 @@ struct LayoutResult {
     int zoneT3Left = 0;
     int zoneP1Width = 0;
     int zoneP1Height = 0;
-    int tw = 0;                            // answer-box width
-    int ph = 0;                            // panel height
-    std::array<PanelGeometry, 31> panel{}; // 1-based, element 0 unused
+    int tw = 0;                                        // answer-box width
+    int ph = 0;                                        // panel height
+    std::array<PanelGeometry, kQuestions + 1> panel{}; // 1-based, element 0 unused
     int zoneP2Width = 0;
     int zoneP2Height = 0;
     ScrollBarGeometry vScroll;

@@ -52,13 +52,13 @@ bool Scrolling::eventFilter(QObject* watched, QEvent* event) {
 }
 
 Scrolling::Extent Scrolling::verticalExtent() const {
-    if (const auto r = lastLayout(c_.form))
+    if (const auto r = lastLayout(c_))
         return {double(r->zoneP1Height), double(r->zoneP2Height)};
     return {double(toTwips(c_.ZoneP1->height())), double(toTwips(c_.ZoneP2->height()))};
 }
 
 Scrolling::Extent Scrolling::horizontalExtent() const {
-    if (const auto r = lastLayout(c_.form))
+    if (const auto r = lastLayout(c_))
         return {double(r->zoneP1Width), double(r->zoneP2Width)};
     return {double(toTwips(c_.ZoneP1->width())), double(toTwips(c_.ZoneP2->width()))};
 }
@@ -125,13 +125,13 @@ void Scrolling::bringIntoView(QScrollBar* bar, double start, long long end) {
 }
 
 void Scrolling::Txt_GotFocus(int index) {
-    if (index < 1 || index > 30 || !c_.Shape[index])
+    if (index < 1 || index > kQuestions || !c_.Shape[index])
         return;
     double left = 0;
     double top = 0;
     double width = 0;
     double height = 0;
-    if (const auto r = lastLayout(c_.form)) {
+    if (const auto r = lastLayout(c_)) {
         const PanelGeometry& p = r->panel[index];
         left = p.left, top = p.top, width = p.width, height = p.height;
     } else {

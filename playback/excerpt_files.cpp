@@ -16,7 +16,7 @@ namespace playback {
 
 namespace {
 
-const QString kStoreName = QStringLiteral("Dorlo Zidoduder 04.dat");
+const QString kStoreName = QStringLiteral(DORLO_STORE_NAME);
 
 QString withSeparator(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';

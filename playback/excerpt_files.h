@@ -4,7 +4,7 @@
 
 namespace playback {
 
-// Program folder + "/Dorlo Zidoduder 04.dat".
+// Program folder + "/" + the store's name (DORLO_STORE_NAME, from CMakeLists.txt).
 QString storePath(const QString& programFolder);
 
 // A folder of this user's own, ending with a separator: $TMPDIR when set, else the

@@ -20,7 +20,9 @@ public:
     double leftTwips() const { return left_; }
     double tag() const { return tag_; }
 
-    // The handlers of the description, in twips relative to the knob.
+    // The knob's mouse handlers, fed by the widget's own mouse events; x and y are in twips
+    // from the knob's top-left corner. A press keeps the grab point; a left-button move slides
+    // the knob by the distance from it, within the gauge, and emits the new volume.
     void Volume_MouseDown(int button, int shift, double x, double y);
     void Volume_MouseMove(int button, int shift, double x, double y);
 

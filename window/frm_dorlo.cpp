@@ -13,6 +13,7 @@
 #include "playback/volume.h"
 #include "window/accessibility.h"
 #include "window/click_label.h"
+#include "window/design.h"
 #include "window/pictures.h"
 
 #include <QApplication>
@@ -35,6 +36,10 @@ namespace window {
 namespace {
 
 using layout::placeTwips;
+
+void placeTwips(QWidget* w, const design::Place& p) {
+    layout::placeTwips(w, p.left, p.top, p.width, p.height);
+}
 
 const QColor kHeader(128, 128, 255);
 
@@ -134,7 +139,7 @@ void setBackground(QWidget* w, const QColor& c) {
 
 template <typename Label = QLabel>
 Label* makeLabel(QWidget* parent, const QString& caption, const QFont& font, Qt::Alignment align,
-                 std::initializer_list<double> twips) {
+                 const design::Place& place) {
     auto* label = new Label(parent);
     label->setTextFormat(Qt::PlainText);
     label->setText(caption);
@@ -142,15 +147,13 @@ Label* makeLabel(QWidget* parent, const QString& caption, const QFont& font, Qt:
         label->setFont(font);
     label->setAlignment(align | Qt::AlignTop);
     label->setWordWrap(true);
-    const auto* t = twips.begin();
-    placeTwips(label, t[0], t[1], t[2], t[3]);
+    placeTwips(label, place);
     return label;
 }
 
-QFrame* makeZone(QWidget* parent, std::initializer_list<double> twips) {
+QFrame* makeZone(QWidget* parent, const design::Place& place) {
     auto* zone = new QFrame(parent);
-    const auto* t = twips.begin();
-    placeTwips(zone, t[0], t[1], t[2], t[3]);
+    placeTwips(zone, place);
     return zone;
 }
 
@@ -186,12 +189,16 @@ QString characterAt(const QString& s, qsizetype k) {
 
 // Every font of the window, made once.
 struct FrmDorlo::Fonts {
-    QFont sans, sansBold, site, heavy, title;
+    QFont sans, sansBold, code, site, heavy, title;
     Fonts() {
         const QString plain = installedFamily({"MS Sans Serif", "DejaVu Sans", "Lato"});
         const QString heavyFamily = installedFamily({"Arial Black", "Lato Black", "Lato"});
         sans = sansSerif(plain, 8.25);
         sansBold = sansSerif(plain, 8.25, true);
+        // The code's label is one line of the designed face high. The stand-in's capitals
+        // reach as high and its tails lower (J and Q), onto the label's lower edge at any
+        // scale: a quarter point less keeps them off it.
+        code = sansSerif(plain, 7.75, true);
         site = sansSerif(plain, 12);
         site.setUnderline(true);
         heavy = arialBlack(heavyFamily, 20.25, false);
@@ -270,51 +277,51 @@ FrmDorlo::~FrmDorlo() {
 }
 
 void FrmDorlo::buildHeader(const Fonts& fonts) {
-    ZoneT0 = makeZone(this, {120, 120, 13080, 1095});
+    ZoneT0 = makeZone(this, design::ZoneT0);
 
-    ZoneT1 = makeZone(ZoneT0, {-15, -15, 2055, 1095});
+    ZoneT1 = makeZone(ZoneT0, design::ZoneT1);
     setBackground(ZoneT1, kHeader);
     ZoneT1->setFocusPolicy(Qt::ClickFocus);
     const QColor buttonText = palette().color(QPalette::ButtonText);
     LblNbR1 =
-        makeLabel(ZoneT1, QStringLiteral("30"), fonts.heavy, Qt::AlignHCenter, {180, 0, 615, 480});
+        makeLabel(ZoneT1, QStringLiteral("30"), fonts.heavy, Qt::AlignHCenter, design::LblNbR1);
     setForeground(LblNbR1, Qt::black);
     setBackground(LblNbR1, kHeader);
     LblNbR2 =
-        makeLabel(ZoneT1, QStringLiteral("/ 30"), fonts.heavy, Qt::AlignLeft, {930, 0, 855, 480});
+        makeLabel(ZoneT1, QStringLiteral("/ 30"), fonts.heavy, Qt::AlignLeft, design::LblNbR2);
     setForeground(LblNbR2, buttonText);
     setBackground(LblNbR2, kHeader);
-    LineT1 = makeLine(ZoneT1, 600, 2055);
-    const QString codeTip =
-        QStringLiteral("Ce code vous permet de valider votre nombre de réponses sur le "
-                       "classement permanent de ") +
-        edition::siteName();
-    LblCode0 = makeLabel(ZoneT1, QStringLiteral("Code :"), fonts.sans, Qt::AlignRight,
-                         {330, 750, 495, 195});
-    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.sansBold, Qt::AlignLeft,
-                         {870, 750, 1095, 195});
+    LineT1 = makeLine(ZoneT1, design::kSeparatorTop, design::ZoneT1.width);
+    const QString codeTip = QString::fromUtf8(design::kCodeTip) + edition::siteName();
+    LblCode0 =
+        makeLabel(ZoneT1, QStringLiteral("Code :"), fonts.sans, Qt::AlignRight, design::LblCode0);
+    LblCode1 =
+        makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.code, Qt::AlignLeft, design::LblCode1);
     for (QLabel* l : {LblCode0, LblCode1}) {
         setForeground(l, buttonText);
         setBackground(l, kHeader);
         l->setToolTip(codeTip);
         l->setWordWrap(false);
     }
+    // Left-aligned, the code would start on the label's very edge: one pixel in, so that
+    // its first character is drawn whole.
+    LblCode1->setContentsMargins(1, 0, 0, 0);
 
-    ZoneT2 = makeZone(ZoneT0, {2040, 0, 8985, 1095});
+    ZoneT2 = makeZone(ZoneT0, design::ZoneT2);
     setBackground(ZoneT2, kHeader);
     LblTitre = makeLabel(ZoneT2, QStringLiteral("DORLO ZIDODUDER 04"), fonts.title,
-                         Qt::AlignHCenter, {1102, -90, 6765, 615});
+                         Qt::AlignHCenter, design::LblTitre);
     setForeground(LblTitre, QColor(0, 0, 128));
     for (QLabel* l : {LblNbR1, LblNbR2, LblTitre})
         keepCapLine(l);
     LblIndics = makeLabel(
         ZoneT2, QStringLiteral("Retrouvez les titres des oeuvres comportant ces extraits"),
-        fonts.sans, Qt::AlignHCenter, {1897, 600, 5175, 495});
+        fonts.sans, Qt::AlignHCenter, design::LblIndics);
     setForeground(LblIndics, buttonText);
 
-    ZoneT3 = makeZone(ZoneT0, {11025, -15, 2055, 1095});
+    ZoneT3 = makeZone(ZoneT0, design::ZoneT3);
     setBackground(ZoneT3, kHeader);
-    auto* son = makeZone(ZoneT3, {450, 90, 1185, 420});
+    auto* son = makeZone(ZoneT3, design::ZoneSon);
     ZoneSon = son;
     son->setFrameShape(QFrame::Panel);
     son->setFrameShadow(QFrame::Sunken);
@@ -323,16 +330,15 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
     gauge->setPixmap(pictures::volumeGauge());
     gauge->setGeometry(1, 1, 77, 26);
     gauge->lower();
-    LineT3 = makeLine(ZoneT3, 600, 2055);
+    LineT3 = makeLine(ZoneT3, design::kSeparatorTop, design::ZoneT3.width);
     auto* site = makeLabel<ClickLabel>(ZoneT3, edition::siteName(), fonts.site, Qt::AlignHCenter,
-                                       {330, 690, 1455, 375});
+                                       design::LblSite);
     site->setWordWrap(false);
     fitSiteLabel(site, ZoneT3->width() - 8);
     setForeground(site, QColor(0, 0, 255));
     setBackground(site, kHeader);
     site->setCursor(pictures::pointingHand());
-    site->setToolTip(QStringLiteral("Venez retrouver de nombreux autres dorlos sur ") +
-                     edition::siteAddress());
+    site->setToolTip(QString::fromUtf8(design::kSiteTip) + edition::siteAddress());
     site->clicked = [this] {
         LblSite_Click();
     };
@@ -350,12 +356,12 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
 
 void FrmDorlo::buildPanels(const Fonts& fonts) {
     VScroll = new QScrollBar(Qt::Vertical, this);
-    placeTwips(VScroll, 12945, 1290, 255, 8520);
+    placeTwips(VScroll, design::VScroll);
     VScroll->setRange(0, 0);
     VScroll->setSingleStep(15);
     VScroll->setPageStep(8520);
     HScroll = new QScrollBar(Qt::Horizontal, this);
-    placeTwips(HScroll, 120, 9810, 12825, 255);
+    placeTwips(HScroll, design::HScroll);
     HScroll->setRange(0, 0);
     HScroll->setSingleStep(15);
     HScroll->setPageStep(12825);
@@ -364,19 +370,21 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
     for (QScrollBar* bar : {VScroll, HScroll})
         bar->setFocusPolicy(Qt::ClickFocus);
 
-    ZoneP1 = makeZone(this, {120, 1290, 12825, 8520});
-    ZoneP2 = makeZone(ZoneP1, {0, 0, 12825, 8520});
+    ZoneP1 = makeZone(this, design::ZoneP1);
+    ZoneP2 = makeZone(ZoneP1, design::ZoneP2);
 
     const QIcon playIcon(pictures::play()), stopIcon(pictures::stop());
     for (int n = 1; n <= 30; ++n) {
-        auto* panel = makeZone(
-            ZoneP2, {120.0 + 4185 * ((n - 1) % 3), 120.0 + 540 * ((n - 1) / 3), 4200, 555});
+        const design::Place& s = design::Shape;
+        auto* panel =
+            makeZone(ZoneP2, {s.left + (s.width - 15) * ((n - 1) % 3),
+                              s.top + (s.height - 15) * ((n - 1) / 3), s.width, s.height});
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Raised);
         Shape[n] = panel;
 
         No[n] = makeLabel(panel, QString::number(n) + QLatin1Char('.'), fonts.sansBold,
-                          Qt::AlignRight, {90, 165, 285, 255});
+                          Qt::AlignRight, design::No);
         No[n]->setWordWrap(false);
 
         for (int k : {n, n + 30}) {
@@ -384,12 +392,12 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
             button->setIcon(k <= 30 ? playIcon : stopIcon);
             button->setIconSize(QSize(14, 13));
             button->setFocusPolicy(Qt::StrongFocus);
-            placeTwips(button, k <= 30 ? 390 : 675, 135, 270, 270);
+            placeTwips(button, k <= 30 ? design::Play : design::Stop);
             Cmd[k] = button;
         }
 
         auto* box = new AnswerBox(n, panel);
-        placeTwips(box, 960, 135, 2115, 285);
+        placeTwips(box, design::Txt);
         box->keyPressHandler = [this](int index, int& keyAscii) {
             Txt_KeyPress(index, keyAscii);
         };
@@ -403,11 +411,15 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
         Txt[n] = box;
 
         // Centred across only, its caption at the top like every other label's.
-        auto* result = makeLabel(panel, QStringLiteral("?"), fonts.sans, Qt::AlignHCenter,
-                                 {3090, 150, 975, 255});
+        auto* result =
+            makeLabel(panel, QStringLiteral("?"), fonts.sans, Qt::AlignHCenter, design::Retour);
         result->setWordWrap(false);
         result->setFrameShape(QFrame::Box);
         result->setLineWidth(1);
+        // A framed label indents its text by half an "x" from the edge it is aligned to, here
+        // the top: that pushed the descenders onto the bottom line. The caption starts right
+        // under the frame instead, which leaves room for them.
+        result->setIndent(0);
         setForeground(result, palette().color(QPalette::Text));
         setBackColor(result, engine::kRed);
         Retour[n] = result;
@@ -431,9 +443,8 @@ void FrmDorlo::buildHidden() {
 
 void FrmDorlo::buildPlayback() {
     Son = new playback::SoundSwitch(pictures::loudspeaker(), pictures::loudspeakerOff(), ZoneSon);
-    placeTwips(Son, 30, 45, 300, 300);
-    Son->setToolTip(
-        QStringLiteral("En position OFF, le programme utilisera votre lecteur MP3 par défaut"));
+    placeTwips(Son, design::Son);
+    Son->setToolTip(QString::fromUtf8(design::kSonTip));
     Volume = new playback::VolumeKnob(ZoneSon);
     Volume->setPixmap(pictures::knob());
     placeTwips(Volume, playback::kKnobStart, 45, 150, 315);
@@ -478,35 +489,37 @@ void FrmDorlo::buildTabOrder() {
 }
 
 void FrmDorlo::Form_Load() {
-    // 1.
+    // A fresh game is eligible until the saved answers or a check say otherwise.
     Invalide = false;
-    // 2. The excerpt start table is fixed data of the edition (data/clip_table.h).
-    // 3.
+    // The excerpt start table needs no filling: it is fixed data of the edition
+    // (data/clip_table.h). The answers and codes come out of the hidden record labels.
     std::array<QString, engine::kRecordSlots> captions;
     for (int i = 0; i < engine::kRecordSlots; ++i)
         captions[i] = fr[i]->text();
     tables = engine::unpackRecords(captions);
-    // 4, 5.
+    // The saved answers, and the not-eligible mark they may carry, from the last session.
     const SavedAnswers saved = answersFile_.load();
     if (saved.invalide)
         Invalide = true;
-    // 6. The remembered text first, so that the growth rule takes the text whole.
+    // Each answer is restored and checked, which also brings the count and the code up to
+    // date. The remembered text first, so that the growth rule takes the text whole.
     for (int n = 1; n <= 30; ++n) {
         Txt[n]->Tag = saved.answers[n];
         Txt[n]->setText(Txt[n]->Tag);
         Verifie(n);
     }
-    // 7, 8.
+    // The store beside the program, the temporary files where they can be written; a play
+    // button says why it cannot play when the store is missing or unreadable.
     files_->CheminDat = playback::storePath(settings_.folder);
     files_->DossierTemp = playback::temporaryFolder(settings_.folder);
     const QString problem = files_->storeProblem();
     if (!problem.isEmpty())
         for (int n = 1; n <= 30; ++n)
             Cmd[n]->setToolTip(problem);
-    // 9, 10.
+    // The first excerpt goes to the first temporary name, and to the embedded player.
     files_->nameFlag = false;
     playback_->LecteurInterne = true;
-    // 11.
+    // From now on the wheel scrolls the panels wherever the pointer is over the window.
     Wheel->hook(this);
 }
 

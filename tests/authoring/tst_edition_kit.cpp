@@ -1,6 +1,7 @@
 // The edition kit builds a small second edition from generated clips, and refuses what the
 // program could not use, leaving nothing behind.
-#include "tone_clips.h"
+#include "tests/support/files.h"
+#include "tests/support/mp3_clips.h"
 #include "tools/kit/edition_kit.h"
 #include "tools/kit/mp3_stream.h"
 
@@ -67,15 +68,8 @@ QString codesLines() {
     return text;
 }
 
-bool write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testing::readFile;
+using testing::writeFile;
 
 struct Run {
     int exitCode;
@@ -140,7 +134,7 @@ private slots:
         inputs_[9] = testing::extendedTag(1) + inputs_[9];
         inputs_[11] += "TAG" + QByteArray(125, 'x'); // ID3v1 closes it
         for (int k = 0; k < kit::kClips; ++k)
-            QVERIFY(write(clips_ + u'/' + kit::clipFileName(k), inputs_[k]));
+            QVERIFY(writeFile(clips_ + u'/' + kit::clipFileName(k), inputs_[k]));
         for (int k : {3, 5, 7, 9})
             QVERIFY(inputs_[k].size() % 4 != 0);
     }
@@ -148,21 +142,21 @@ private slots:
     void buildsAndPlaysASecondEdition() {
         const QString file = dir_.filePath(u"answers.txt"_s);
         const QString out = dir_.filePath(u"out/edition 05"_s);
-        QVERIFY(write(file, answers().toUtf8()));
+        QVERIFY(writeFile(file, answers().toUtf8()));
         const Run run = runKit({file, clips_, out});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
 
         QString error;
         const auto made = kit::prepare(file, clips_, &error);
         QVERIFY2(made, qPrintable(error));
-        QCOMPARE(read(out + u"/edition_data.cpp"_s), made->source);
+        QCOMPARE(readFile(out + u"/edition_data.cpp"_s), made->source);
         QVERIFY(made->source.contains("Dorlo Zidoduder 05"));
 
         // The start table matches the clips, and the store holds each one at its offset.
-        const QList<qint64> table = tableEntries(read(out + u"/clip_table.h"_s));
+        const QList<qint64> table = tableEntries(readFile(out + u"/clip_table.h"_s));
         QCOMPARE(table.size(), 32);
         QCOMPARE(table[0], 0);
-        const QByteArray store = read(out + u"/Dorlo Zidoduder 04.dat"_s);
+        const QByteArray store = readFile(out + u"/Dorlo Zidoduder 04.dat"_s);
         QCOMPARE(qint64(store.size()), 4 * table[31]);
         for (int k = 0; k < kit::kClips; ++k) {
             QCOMPARE(table[k], qint64(made->debuts[k]));
@@ -207,7 +201,7 @@ private slots:
     // Codes given instead of a seed are the ones the game shows, score by score.
     void givenCodesAreShown() {
         const QString file = dir_.filePath(u"coded.txt"_s);
-        QVERIFY(write(file, answers(codesLines(), false).toUtf8()));
+        QVERIFY(writeFile(file, answers(codesLines(), false).toUtf8()));
         QString error;
         const auto made = kit::prepare(file, clips_, &error);
         QVERIFY2(made, qPrintable(error));
@@ -302,16 +296,16 @@ private slots:
             const QString path = clips + u'/' + kit::clipFileName(clip);
             QVERIFY(QFile::remove(path));
             if (bytes != "-")
-                QVERIFY(write(path, bytes));
+                QVERIFY(writeFile(path, bytes));
         }
         if (!extra.isEmpty())
-            QVERIFY(write(clips + u'/' + extra, inputs_[1]));
+            QVERIFY(writeFile(clips + u'/' + extra, inputs_[1]));
         const QString file = work.filePath(u"answers.txt"_s);
-        QVERIFY(write(file, text.toUtf8()));
+        QVERIFY(writeFile(file, text.toUtf8()));
         // An earlier edition's outputs stay as they were.
         const QString out = work.filePath(u"out"_s);
         QVERIFY(QDir().mkpath(out));
-        QVERIFY(write(out + u"/clip_table.h"_s, "earlier"));
+        QVERIFY(writeFile(out + u"/clip_table.h"_s, "earlier"));
 
         const Run run = runKit({file, clips, out});
         QCOMPARE(run.exitCode, 1);
@@ -319,14 +313,14 @@ private slots:
         QVERIFY2(run.err.startsWith(u"dorlo-edition-kit: "_s), qPrintable(run.err));
         QCOMPARE(run.err.count(u'\n'), 1);
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{u"clip_table.h"_s});
-        QCOMPARE(read(out + u"/clip_table.h"_s), QByteArray("earlier"));
+        QCOMPARE(readFile(out + u"/clip_table.h"_s), QByteArray("earlier"));
     }
 
     void outputFolderUnusable() {
         const QString file = dir_.filePath(u"answers.txt"_s);
-        QVERIFY(write(file, answers().toUtf8()));
+        QVERIFY(writeFile(file, answers().toUtf8()));
         const QString blocker = dir_.filePath(u"a file"_s);
-        QVERIFY(write(blocker, "x"));
+        QVERIFY(writeFile(blocker, "x"));
         const Run run = runKit({file, clips_, blocker + u"/out"_s});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(u"a file/out: cannot make the folder"_s), qPrintable(run.err));

@@ -84,7 +84,7 @@ void TstFormLayout::controlsStandWhereTheGeometrySays() {
     QCOMPARE(c.VScroll->minimum(), 0);
     QCOMPARE(c.VScroll->singleStep(), 15);
 
-    const auto kept = lastLayout(c.form);
+    const auto kept = lastLayout(c);
     QVERIFY(kept);
     QCOMPARE(kept->zoneP2Height, r.zoneP2Height);
     QCOMPARE(kept->panel[30].top, r.panel[30].top);

@@ -1,10 +1,7 @@
 #include "test_stores.h"
 
 #include "data/clip_table.h"
-
-#include <QFile>
-
-#include <lame/lame.h>
+#include "tests/support/mp3_clips.h"
 
 #include <cmath>
 #include <vector>
@@ -31,16 +28,6 @@ quint32 wordAt(const QByteArray& bytes, qint64 offset) {
 }
 
 QByteArray mp3Frames(double seconds) {
-    lame_global_flags* gf = lame_init();
-    lame_set_in_samplerate(gf, kRate);
-    lame_set_out_samplerate(gf, kRate);
-    lame_set_num_channels(gf, 1);
-    lame_set_mode(gf, MONO);
-    lame_set_VBR(gf, vbr_off);
-    lame_set_brate(gf, 24);
-    lame_set_bWriteVbrTag(gf, 0);
-    lame_init_params(gf);
-
     const int n = static_cast<int>(seconds * kRate);
     std::vector<short> pcm(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
@@ -48,24 +35,15 @@ QByteArray mp3Frames(double seconds) {
         pcm[static_cast<size_t>(i)] =
             static_cast<short>(8000 * std::exp(-2 * t) * std::sin(2 * M_PI * 440 * t));
     }
-    std::vector<unsigned char> out(static_cast<size_t>(n + n / 4 + 7200));
-    int size =
-        lame_encode_buffer(gf, pcm.data(), pcm.data(), n, out.data(), static_cast<int>(out.size()));
-    size += lame_encode_flush(gf, out.data() + size, static_cast<int>(out.size()) - size);
-    lame_close(gf);
-    return QByteArray(reinterpret_cast<const char*>(out.data()), size / kFrameBytes * kFrameBytes);
+    const QByteArray mp3 = encodeMono(pcm, kRate, 24);
+    return mp3.left(mp3.size() / kFrameBytes * kFrameBytes);
 }
 
 QByteArray playableClip(qint64 length, const QByteArray& frames) {
     const qint64 room = (length - 10) / kFrameBytes * kFrameBytes;
     const QByteArray body = frames.left(room);
     const qint64 padding = length - 10 - body.size();
-    QByteArray clip("ID3\x03\x00\x00", 6);
-    for (int shift = 21; shift >= 0; shift -= 7)
-        clip.append(static_cast<char>((padding >> shift) & 0x7f));
-    clip.append(QByteArray(padding, '\0'));
-    clip.append(body);
-    return clip;
+    return paddingTag(3, int(padding)) + body;
 }
 
 QByteArray playableStore(const QByteArray& frames) {
@@ -73,16 +51,6 @@ QByteArray playableStore(const QByteArray& frames) {
     for (int k = 0; k <= 30; ++k)
         store.append(playableClip(edition::clipLength(k), frames));
     return store;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace testing

@@ -1,6 +1,8 @@
 #pragma once
 // Excerpt stores made by the tests: a byte pattern whose every 4-byte word tells its own
 // position, and one of real, playable MP3 clips.
+#include "tests/support/files.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,8 +22,5 @@ QByteArray playableClip(qint64 length, const QByteArray& frames);
 
 // All 31 clips, each a playable stream of `frames`.
 QByteArray playableStore(const QByteArray& frames);
-
-bool writeFile(const QString& path, const QByteArray& bytes);
-QByteArray readFile(const QString& path);
 
 } // namespace testing

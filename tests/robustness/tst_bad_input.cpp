@@ -379,7 +379,7 @@ private:
     // No value wraps: every size is positive and the panels fit the area they are laid in;
     // the large window goes past 16 bits of twips without turning negative.
     static void checkLayout(window::FrmDorlo& form, QSize size) {
-        const auto r = layout::lastLayout(&form);
+        const auto r = layout::lastLayout(form.formControls());
         QVERIFY(r.has_value());
         QCOMPARE(form.size(), size);
         for (const auto* bar : {&r->vScroll, &r->hScroll})

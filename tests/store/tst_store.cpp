@@ -54,32 +54,21 @@ struct Decoded {
     QString error;
 };
 
+// As the store's own tools hear a clip: 24 kHz mono, or the decoder's refusal. The samples at
+// 16 bits, clipped as a player's output would be.
 Decoded decode(const QByteArray& bytes) {
     Decoded d;
-    int err = MPG123_OK;
-    std::unique_ptr<mpg123_handle, decltype(&mpg123_delete)> mh(mpg123_new(nullptr, &err),
-                                                                &mpg123_delete);
-    if (!mh)
-        return {0, 0, {}, QStringLiteral("mpg123_new failed")};
-    mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    mpg123_format_none(mh.get());
-    mpg123_format(mh.get(), 24000, MPG123_MONO, MPG123_ENC_SIGNED_16);
-    mpg123_open_feed(mh.get());
-    mpg123_feed(mh.get(), reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-    std::vector<short> buf(4096);
-    for (;;) {
-        size_t done = 0;
-        const int ret = mpg123_read(mh.get(), buf.data(), buf.size() * sizeof(short), &done);
-        d.samples.insert(d.samples.end(), buf.begin(), buf.begin() + done / sizeof(short));
-        if (ret == MPG123_NEW_FORMAT) {
-            int enc = 0;
-            mpg123_getformat(mh.get(), &d.rate, &d.channels, &enc);
-        } else if (ret == MPG123_NEED_MORE || ret == MPG123_DONE) {
-            break;
-        } else if (ret != MPG123_OK) {
-            d.error = QString::fromUtf8(mpg123_strerror(mh.get()));
-            break;
-        }
+    try {
+        const std::vector<float> pcm =
+            store::decodeMp3(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        d.rate = store::kSampleRate;
+        d.channels = 1;
+        d.samples.reserve(pcm.size());
+        for (float x : pcm)
+            d.samples.push_back(
+                static_cast<short>(std::clamp(std::lround(x * 32768.0f), -32768L, 32767L)));
+    } catch (const std::exception& e) {
+        d.error = QString::fromUtf8(e.what());
     }
     return d;
 }

@@ -10,6 +10,7 @@
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
 #include "window/answers_file.h"
+#include "window/design.h"
 #include "window/saved_answers.h"
 
 #include <QFontInfo>
@@ -22,11 +23,16 @@
 #include <unistd.h>
 
 using window::FrmDorlo;
+namespace design = window::design;
 
 namespace {
 
 QRect tw(double l, double t, double w, double h) {
     return layout::rectFromTwips(l, t, w, h);
+}
+
+QRect tw(const window::design::Place& p) {
+    return tw(p.left, p.top, p.width, p.height);
 }
 
 QByteArray answersFile(std::initializer_list<std::pair<int, QString>> items, bool marker = false) {
@@ -45,29 +51,29 @@ private slots:
     void controlsAtDesignGeometry() {
         WindowFixture fx;
         auto f = fx.open();
-        QCOMPARE(f->ZoneT0->geometry(), tw(120, 120, 13080, 1095));
-        QCOMPARE(f->ZoneT1->geometry(), tw(-15, -15, 2055, 1095));
-        QCOMPARE(f->LblNbR1->geometry(), tw(180, 0, 615, 480));
-        QCOMPARE(f->LblCode1->geometry(), tw(870, 750, 1095, 195));
-        QCOMPARE(f->LblTitre->geometry(), tw(1102, -90, 6765, 615));
-        QCOMPARE(f->ZoneT3->geometry(), tw(11025, -15, 2055, 1095));
-        QCOMPARE(f->ZoneSon->geometry(), tw(450, 90, 1185, 420));
-        QCOMPARE(f->Son->geometry(), tw(30, 45, 300, 300));
+        QCOMPARE(f->ZoneT0->geometry(), tw(design::ZoneT0));
+        QCOMPARE(f->ZoneT1->geometry(), tw(design::ZoneT1));
+        QCOMPARE(f->LblNbR1->geometry(), tw(design::LblNbR1));
+        QCOMPARE(f->LblCode1->geometry(), tw(design::LblCode1));
+        QCOMPARE(f->LblTitre->geometry(), tw(design::LblTitre));
+        QCOMPARE(f->ZoneT3->geometry(), tw(design::ZoneT3));
+        QCOMPARE(f->ZoneSon->geometry(), tw(design::ZoneSon));
+        QCOMPARE(f->Son->geometry(), tw(design::Son));
         QCOMPARE(f->Volume->geometry(), tw(720, 45, 150, 315));
         // The site label keeps its place; a longer site name widens it about its centre.
-        const QRect site = f->LblSite->geometry(), design = tw(330, 690, 1455, 375);
-        QCOMPARE(site.top(), design.top());
-        QCOMPARE(site.height(), design.height());
-        QVERIFY(std::abs(site.center().x() - design.center().x()) <= 1);
-        QVERIFY(site.width() >= design.width());
+        const QRect site = f->LblSite->geometry(), designed = tw(design::LblSite);
+        QCOMPARE(site.top(), designed.top());
+        QCOMPARE(site.height(), designed.height());
+        QVERIFY(std::abs(site.center().x() - designed.center().x()) <= 1);
+        QVERIFY(site.width() >= designed.width());
         QVERIFY(site.right() < f->ZoneT3->width());
-        QCOMPARE(f->VScroll->geometry(), tw(12945, 1290, 255, 8520));
-        QCOMPARE(f->HScroll->geometry(), tw(120, 9810, 12825, 255));
-        QCOMPARE(f->ZoneP1->geometry(), tw(120, 1290, 12825, 8520));
+        QCOMPARE(f->VScroll->geometry(), tw(design::VScroll));
+        QCOMPARE(f->HScroll->geometry(), tw(design::HScroll));
+        QCOMPARE(f->ZoneP1->geometry(), tw(design::ZoneP1));
         QCOMPARE(f->VScroll->pageStep(), 8520);
         QCOMPARE(f->HScroll->singleStep(), 15);
         QCOMPARE(f->VScroll->maximum(), 0);
-        QCOMPARE(f->LineT1->geometry().top(), layout::toPixels(600));
+        QCOMPARE(f->LineT1->geometry().top(), layout::toPixels(design::kSeparatorTop));
     }
 
     void panelsOnTheDesignGrid_data() {
@@ -82,12 +88,12 @@ private slots:
         const int col = (n - 1) % 3, row = (n - 1) / 3;
         QCOMPARE(f->Shape[n]->geometry(), tw(120 + 4185 * col, 120 + 540 * row, 4200, 555));
         QCOMPARE(f->Shape[n]->parentWidget(), f->ZoneP2);
-        QCOMPARE(f->No[n]->geometry(), tw(90, 165, 285, 255));
-        QCOMPARE(f->Cmd[n]->geometry(), tw(390, 135, 270, 270));
-        QCOMPARE(f->Cmd[n + 30]->geometry(), tw(675, 135, 270, 270));
+        QCOMPARE(f->No[n]->geometry(), tw(design::No));
+        QCOMPARE(f->Cmd[n]->geometry(), tw(design::Play));
+        QCOMPARE(f->Cmd[n + 30]->geometry(), tw(design::Stop));
         QCOMPARE(f->Cmd[n + 30]->parentWidget(), f->Shape[n]); // Cmd(37) stops in panel 7
-        QCOMPARE(f->Txt[n]->geometry(), tw(960, 135, 2115, 285));
-        QCOMPARE(f->Retour[n]->geometry(), tw(3090, 150, 975, 255));
+        QCOMPARE(f->Txt[n]->geometry(), tw(design::Txt));
+        QCOMPARE(f->Retour[n]->geometry(), tw(design::Retour));
         QCOMPARE(f->No[n]->text(), QString::number(n) + ".");
         QVERIFY(f->No[n]->font().bold());
         QCOMPARE(f->No[n]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
@@ -121,17 +127,12 @@ private slots:
         QCOMPARE(f->LblIndics->text(),
                  QStringLiteral("Retrouvez les titres des oeuvres comportant ces extraits"));
         QCOMPARE(f->LblSite->text(), edition::siteName());
-        const QString codeTip = QStringLiteral("Ce code vous permet de valider votre nombre de "
-                                               "réponses sur le classement permanent de ") +
-                                edition::siteName();
+        const QString codeTip = QString::fromUtf8(design::kCodeTip) + edition::siteName();
         QCOMPARE(f->LblCode0->toolTip(), codeTip);
         QCOMPARE(f->LblCode1->toolTip(), codeTip);
-        QCOMPARE(
-            f->Son->toolTip(),
-            QStringLiteral("En position OFF, le programme utilisera votre lecteur MP3 par défaut"));
+        QCOMPARE(f->Son->toolTip(), QString::fromUtf8(design::kSonTip));
         QCOMPARE(f->LblSite->toolTip(),
-                 QStringLiteral("Venez retrouver de nombreux autres dorlos sur ") +
-                     edition::siteAddress());
+                 QString::fromUtf8(design::kSiteTip) + edition::siteAddress());
 
         const QColor header(128, 128, 255);
         for (QWidget* w : {f->ZoneT1, f->ZoneT2, f->ZoneT3, static_cast<QWidget*>(f->LblNbR1),

@@ -15,7 +15,7 @@ namespace kit {
 
 inline constexpr int kClips = 31; // clip 0 and the thirty excerpts
 // The game looks for this name beside its executable, whatever the edition's title.
-inline constexpr char kStoreName[] = "Dorlo Zidoduder 04.dat";
+inline constexpr char kStoreName[] = DORLO_STORE_NAME;
 inline constexpr char kSourceName[] = "edition_data.cpp";
 inline constexpr char kClipTableName[] = "clip_table.h";
 // Store offsets are 32-bit signed counts of 4-byte words.

@@ -1,5 +1,7 @@
 #include "mp3.h"
 
+#include "render.h"
+
 #include <lame/lame.h>
 
 #include <algorithm>
@@ -18,8 +20,8 @@ std::vector<std::uint8_t> encodeFrames(const std::vector<float>& pcm, int frames
     if (!gf)
         throw std::runtime_error("lame_init failed");
     lame_set_num_channels(gf.get(), 1);
-    lame_set_in_samplerate(gf.get(), 24000);
-    lame_set_out_samplerate(gf.get(), 24000);
+    lame_set_in_samplerate(gf.get(), kSampleRate);
+    lame_set_out_samplerate(gf.get(), kSampleRate);
     lame_set_mode(gf.get(), MONO);
     lame_set_VBR(gf.get(), vbr_off);
     lame_set_brate(gf.get(), 24);

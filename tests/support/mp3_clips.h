@@ -1,9 +1,14 @@
 #pragma once
-// Small MP3 clips for the kit's tests: lame-encoded tones, ID3 tags of chosen shapes, and a
+// Small MP3 clips for the tests: lame-encoded tones, ID3 tags of chosen shapes, and a
 // decoder count of what a player would hear.
 #include <QByteArray>
 
+#include <vector>
+
 namespace testing {
+
+// Constant-bitrate mono MP3 of 16-bit samples, with no tag and no info frame.
+QByteArray encodeMono(const std::vector<short>& pcm, int rate, int kbps);
 
 // CBR mono tone: at 24000 Hz and 24 kbit/s every frame is 72 bytes; at 44100 Hz and
 // 128 kbit/s frames are 417 or 418 bytes, so lengths fall on any remainder mod 4.

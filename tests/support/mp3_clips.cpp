@@ -1,4 +1,4 @@
-#include "tone_clips.h"
+#include "mp3_clips.h"
 
 #include <lame/lame.h>
 #include <mpg123.h>
@@ -8,7 +8,7 @@
 
 namespace testing {
 
-QByteArray tone(double seconds, double hertz, int rate, int kbps) {
+QByteArray encodeMono(const std::vector<short>& pcm, int rate, int kbps) {
     lame_global_flags* gf = lame_init();
     lame_set_in_samplerate(gf, rate);
     lame_set_out_samplerate(gf, rate);
@@ -19,17 +19,22 @@ QByteArray tone(double seconds, double hertz, int rate, int kbps) {
     lame_set_bWriteVbrTag(gf, 0);
     lame_set_write_id3tag_automatic(gf, 0);
     lame_init_params(gf);
-    const int n = static_cast<int>(seconds * rate);
-    std::vector<short> pcm(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        pcm[static_cast<size_t>(i)] =
-            static_cast<short>(6000 * std::sin(2 * M_PI * hertz * i / rate));
+    const int n = static_cast<int>(pcm.size());
     std::vector<unsigned char> out(static_cast<size_t>(n + n / 4 + 7200));
     int size =
         lame_encode_buffer(gf, pcm.data(), pcm.data(), n, out.data(), static_cast<int>(out.size()));
     size += lame_encode_flush(gf, out.data() + size, static_cast<int>(out.size()) - size);
     lame_close(gf);
     return QByteArray(reinterpret_cast<const char*>(out.data()), size);
+}
+
+QByteArray tone(double seconds, double hertz, int rate, int kbps) {
+    const int n = static_cast<int>(seconds * rate);
+    std::vector<short> pcm(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        pcm[static_cast<size_t>(i)] =
+            static_cast<short>(6000 * std::sin(2 * M_PI * hertz * i / rate));
+    return encodeMono(pcm, rate, kbps);
 }
 
 namespace {
