@@ -12,6 +12,7 @@
 #include <memory>
 #include <pthread.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -114,6 +115,13 @@ int main(int argc, char** argv) {
     };
     server.set_keep_alive_max_count(1000);
     ranking::installRoutes(server, *store, codes, limiter);
+    // The library listens with a backlog of 5: a burst of new connections overflows it and
+    // the kernel resets some. The listening socket is noted here and its backlog raised below.
+    int listener = -1;
+    server.set_socket_options([&listener](int fd) {
+        httplib::default_socket_options(fd);
+        listener = fd;
+    });
 
     const int port = options.port == 0
                          ? server.bind_to_any_port(options.host)
@@ -123,6 +131,8 @@ int main(int argc, char** argv) {
                   << "\n";
         return 1;
     }
+    if (::listen(listener, SOMAXCONN) != 0)
+        std::perror("dorlo-ranking: listen backlog");
     // The first line of standard output: tests and scripts read the port chosen from it.
     std::printf("dorlo-ranking: listening on http://%s:%d/\n", options.host.c_str(), port);
     std::fflush(stdout);
