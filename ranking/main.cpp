@@ -114,6 +114,9 @@ int main(int argc, char** argv) {
         return new httplib::ThreadPool(64);
     };
     server.set_keep_alive_max_count(1000);
+    // Headers and body go out in separate writes: without this, each answer waits for the
+    // client's delayed acknowledgement.
+    server.set_tcp_nodelay(true);
     ranking::installRoutes(server, *store, codes, limiter);
     // The library listens with a backlog of 5: a burst of new connections overflows it and
     // the kernel resets some. The listening socket is noted here and its backlog raised below.

@@ -54,6 +54,7 @@ public:
     std::unique_ptr<httplib::Client> client() const {
         auto c = std::make_unique<httplib::Client>("127.0.0.1", port_);
         c->set_read_timeout(30, 0);
+        c->set_tcp_nodelay(true);
         return c;
     }
 
