@@ -153,7 +153,11 @@ void installRoutes(httplib::Server& server, Store& store, const CodeBook& codes,
         page(res, store, 200, {}, req.get_param_value("moi"));
     });
     server.Post("/", [&](const httplib::Request& req, httplib::Response& res) {
-        FormState form{req.get_param_value("pseudo"), req.get_param_value("code"), {}};
+        // Shown again as typed, but as valid UTF-8 whatever was sent.
+        auto typed = [&](const char* field) {
+            return QString::fromStdString(req.get_param_value(field)).toStdString();
+        };
+        FormState form{typed("pseudo"), typed("code"), {}};
         if (limited(limiter, req, res)) {
             form.error = kTooMany;
             return page(res, store, 429, form, {});
