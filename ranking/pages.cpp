@@ -76,6 +76,15 @@ std::string rankingPage(const std::vector<Entry>& rows, const FormState& form,
          "choix : un meilleur score remplace le précédent.</p>\n";
     if (!form.error.empty())
         s += "<p class=\"erreur\" role=\"alert\">" + htmlEscape(form.error) + "</p>\n";
+    for (std::size_t i = 0; i < rows.size() && !highlightKey.empty(); ++i) {
+        if (rows[i].key == highlightKey) {
+            s += "<p class=\"succes\" role=\"status\">« " + htmlEscape(rows[i].pseudo) +
+                 " » est classé " + std::to_string(i + 1) + (i == 0 ? "er" : "e") + " avec " +
+                 std::to_string(rows[i].score) + " bonne" + (rows[i].score > 1 ? "s" : "") +
+                 " réponse" + (rows[i].score > 1 ? "s" : "") +
+                 (rows[i].eligible ? "" : " (hors concours)") + ".</p>\n";
+        }
+    }
     s += "<form method=\"post\" action=\"/\">\n"
          "<label>Pseudonyme <input name=\"pseudo\" maxlength=\"24\" required value=\"" +
          htmlEscape(form.pseudo) +
@@ -114,6 +123,7 @@ form { display: flex; flex-wrap: wrap; gap: 0.6em 1em; align-items: end; }
 label { display: flex; flex-direction: column; font-weight: bold; font-size: 0.9em; }
 input { font: inherit; font-weight: normal; padding: 0.25em 0.4em; margin-top: 0.2em; }
 button { font: inherit; font-weight: bold; padding: 0.3em 1.2em; background: #8080ff; border: 1px solid #4040a0; color: #000080; cursor: pointer; }
+.succes { background: #00ff00; font-weight: bold; padding: 0.4em 0.6em; margin: 0 0 0.8em; }
 .erreur { background: #ff0000; color: #fff; font-weight: bold; padding: 0.4em 0.6em; margin: 0 0 0.8em; }
 table { width: 100%; border-collapse: collapse; background: #fff; border: 1px solid #4040a0; }
 th, td { padding: 0.3em 0.6em; text-align: left; border-bottom: 1px solid #ddd; }

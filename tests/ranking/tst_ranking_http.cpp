@@ -143,6 +143,8 @@ private slots:
         QVERIFY(r->body.find("<tr class=\"nouveau\"><td>3</td><td>Nina</td><td>7 / 30") !=
                 std::string::npos);
         QVERIFY(r->body.find("Hors concours") != std::string::npos);
+        QVERIFY(r->body.find("« Nina » est classé 3e avec 7 bonnes réponses.") !=
+                std::string::npos);
         form = {{"pseudo", "Nina"}, {"code", code(6)}};
         r = client->Post("/", form);
         QCOMPARE(status(r), 400);
