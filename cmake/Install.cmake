@@ -62,7 +62,7 @@ set(CPACK_PACKAGE_NAME ${DORLO_EXECUTABLE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${DORLO_DEVELOPER})
 set(CPACK_PACKAGE_CONTACT ${DORLO_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "listening quiz in French: thirty musical excerpts")
+set(DORLO_GAME_SUMMARY "listening quiz in French: thirty musical excerpts")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A listening game in one window, in French: thirty short excerpts of musical works,\n"
     "and for each the player types the title. Answers are compared tolerantly and kept\n"
@@ -74,12 +74,14 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL game ranking)
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME ${DORLO_EXECUTABLE_NAME})
 set(CPACK_DEBIAN_RANKING_PACKAGE_NAME dorlo-ranking)
-set(CPACK_COMPONENT_GAME_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
-string(CONCAT CPACK_COMPONENT_RANKING_DESCRIPTION
-    "publisher's on-line ranking of Dorlo Zidoduder 04\n"
-    "The web site where players enter the ranking code the game shows: it checks the code,\n"
-    "keeps one entry per pseudonym and lists the best scores. SQLite or PostgreSQL;\n"
-    "a systemd unit runs it on 127.0.0.1:8080.")
+# Each package's description starts with its own summary line; with no project-wide summary
+# set, CPack adds none of its own.
+set(CPACK_DEBIAN_GAME_DESCRIPTION "${DORLO_GAME_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+string(CONCAT CPACK_DEBIAN_RANKING_DESCRIPTION
+    "publisher's on-line ranking of the Dorlo Zidoduder 04 quiz\n"
+    "The web site where players enter the ranking code the game shows: it checks the\n"
+    "code, keeps one entry per pseudonym and lists the best scores, on SQLite or\n"
+    "PostgreSQL. A systemd unit runs it on 127.0.0.1:8080 as an unprivileged user.")
 set(CPACK_DEBIAN_RANKING_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DORLO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
