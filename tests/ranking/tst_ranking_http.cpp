@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <thread>
 
 namespace {
@@ -20,6 +22,25 @@ std::string json(const std::string& pseudo, const std::string& code, int padding
     if (padding > 0)
         o.insert("marge", QString(padding, u'x'));
     return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+// Removes the ranking table behind the server's back.
+bool dropTable(const QString& database) {
+    const QByteArray target = database.toUtf8();
+    if (database.startsWith("sqlite:")) {
+        sqlite3* db = nullptr;
+        const bool dropped =
+            sqlite3_open(target.constData() + 7, &db) == SQLITE_OK &&
+            sqlite3_exec(db, "DROP TABLE ranking", nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return dropped;
+    }
+    PGconn* c = PQconnectdb(target.constData());
+    PGresult* r = PQexec(c, "DROP TABLE ranking");
+    const bool dropped = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    PQfinish(c);
+    return dropped;
 }
 
 int status(const httplib::Result& r) {
@@ -268,6 +289,28 @@ private slots:
         for (const QString& row : rows)
             QVERIFY2(row.endsWith(" 10"), qPrintable(row));
         QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), kEach);
+    }
+
+    // A database failing under the server: a plain French sentence and a 503, no SQL error.
+    void databaseFailure_data() {
+        backends();
+    }
+    void databaseFailure() {
+        START(server, db);
+        QCOMPARE(submit(*client, "Ada", code(2)), 201);
+        QVERIFY(dropTable(db));
+        QJsonObject answer;
+        QCOMPARE(submit(*client, "Bob", code(3), &answer), 503);
+        const QString error = answer.value("erreur").toString();
+        QVERIFY2(error.startsWith(u"Le classement est momentanément indisponible"),
+                 qPrintable(error));
+        for (const char* path : {"/", "/api/classement"}) {
+            const auto r = client->Get(path);
+            QCOMPARE(status(r), 503);
+            for (const char* leak : {"ranking", "SQL", "sql", "relation", "table"})
+                QVERIFY2(r->body.find(leak) == std::string::npos, leak);
+        }
+        QCOMPARE(status(client->Get("/healthz")), 200);
     }
 
     // Headless Chromium fills the form and submits it; the row appears on the page.
