@@ -252,13 +252,16 @@ private slots:
         QCOMPARE(listed(*client), QStringList({"Lou 18", "Kim 17"}));
     }
 
-    // 20 clients × 50 submissions on 50 pseudonyms: each ends with its best score, and of the
-    // two clients sending that best score exactly one is accepted.
+    // 20 clients × 50 submissions on 50 pseudonyms, spread over two servers sharing the
+    // database: each pseudonym ends with its best score, and of the two clients sending that
+    // best score exactly one is accepted.
     void concurrentClients_data() {
         backends();
     }
     void concurrentClients() {
         START(server, db);
+        ServerProcess other;
+        QVERIFY2(other.start(db), qPrintable(other.error));
         constexpr int kClients = 20;
         constexpr int kEach = 50;
         auto score = [](int client, int i) {
@@ -268,7 +271,7 @@ private slots:
         std::vector<std::thread> threads;
         for (int t = 0; t < kClients; ++t) {
             threads.emplace_back([&, t] {
-                auto c = server.client();
+                auto c = (t % 2 ? other : server).client();
                 for (int i = 0; i < kEach; ++i)
                     statuses[t][i] = submit(*c, "p" + std::to_string(i), code(score(t, i)));
             });
