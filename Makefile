@@ -7,7 +7,7 @@ FUZZ_TARGETS := fuzz_records fuzz_saved_answers fuzz_cp1252 fuzz_check
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan fuzz bench package format clean excerpts-page
+.PHONY: all deps configure build run ranking test test-asan fuzz bench package format clean excerpts-page
 
 all: build
 
@@ -22,6 +22,11 @@ build: configure
 
 run: build
 	./$(BUILD)/dorlo-zidoduder-04
+
+# The publisher's ranking site on http://127.0.0.1:8080, kept in $(BUILD)/ranking.sqlite.
+ranking: configure
+	cmake --build $(BUILD) -j $(JOBS) --target dorlo-ranking
+	./$(BUILD)/ranking/dorlo-ranking --listen 127.0.0.1:8080 --database sqlite:$(BUILD)/ranking.sqlite
 
 test: build
 	scripts/run-tests $(BUILD)
@@ -51,7 +56,7 @@ bench: build
 excerpts-page: build
 	cmake --build $(BUILD) --target excerpts_page
 
-# The Debian package, written into $(BUILD)/.
+# The Debian packages (the game, and the ranking server), written into $(BUILD)/.
 package: build
 	cd $(BUILD) && cpack -G DEB
 

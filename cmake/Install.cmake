@@ -15,6 +15,9 @@ set(DORLO_MAINTAINER "Dorlos <paquets@dorlos.example>" CACHE STRING "Debian main
 set(DORLO_APPSTREAM_ID "example.dorlos.dorlo_zidoduder_04")
 set(DORLO_RELEASE_DATE "2026-12-07")
 
+# Everything below belongs to the game's package unless it names the ranking server's.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME game)
+
 # Installed folders readable by every user, whatever the installing user's umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -46,13 +49,20 @@ foreach(size IN LISTS DORLO_ICON_SIZES)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
-# cpack -G DEB, run in the build tree.
+# The ranking server, a package of its own: its program and a systemd unit running it as an
+# unprivileged user, with its SQLite database under /var/lib.
+set_target_properties(dorlo-ranking PROPERTIES INSTALL_RPATH "")
+install(TARGETS dorlo-ranking RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ranking)
+install(FILES ${packaging}/dorlo-ranking.service DESTINATION lib/systemd/system
+    COMPONENT ranking)
+
+# cpack -G DEB, run in the build tree: one package per component.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${DORLO_EXECUTABLE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${DORLO_DEVELOPER})
 set(CPACK_PACKAGE_CONTACT ${DORLO_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "listening quiz in French: thirty musical excerpts")
+set(DORLO_GAME_SUMMARY "listening quiz in French: thirty musical excerpts")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A listening game in one window, in French: thirty short excerpts of musical works,\n"
     "and for each the player types the title. Answers are compared tolerantly and kept\n"
@@ -60,6 +70,19 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL game ranking)
+set(CPACK_DEBIAN_GAME_PACKAGE_NAME ${DORLO_EXECUTABLE_NAME})
+set(CPACK_DEBIAN_RANKING_PACKAGE_NAME dorlo-ranking)
+# Each package's description starts with its own summary line; with no project-wide summary
+# set, CPack adds none of its own.
+set(CPACK_DEBIAN_GAME_DESCRIPTION "${DORLO_GAME_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+string(CONCAT CPACK_DEBIAN_RANKING_DESCRIPTION
+    "publisher's on-line ranking of the Dorlo Zidoduder 04 quiz\n"
+    "The web site where players enter the ranking code the game shows: it checks the\n"
+    "code, keeps one entry per pseudonym and lists the best scores, on SQLite or\n"
+    "PostgreSQL. A systemd unit runs it on 127.0.0.1:8080 as an unprivileged user.")
+set(CPACK_DEBIAN_RANKING_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DORLO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -67,6 +90,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${DORLO_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, out of dpkg-shlibdeps' sight: the media backend's decoders and
 # sinks, the window's fonts, the platform integration.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
+set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-lato, fonts-dejavu-core, qt6-qpa-plugins")
 include(CPack)

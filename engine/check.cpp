@@ -56,19 +56,6 @@ int closeness(const TableSet& tables, const Reponses& r, int q, int v, QStringVi
     return static_cast<int>(roundHalfEven(100.0 * matches / divisor));
 }
 
-QString plainText(const TableSet& tables, const Reponses& r, int q) {
-    QString plain;
-    for (int c = 1; c <= kPositions; ++c) {
-        const char16_t s = stored(r, 1, q, c);
-        if (s == 0)
-            continue;
-        const int x = tables.lowestPlainCode(q, 1, s);
-        if (x >= 0)
-            plain.append(cp1252::toUnicode(static_cast<unsigned char>(x)));
-    }
-    return plain;
-}
-
 } // namespace
 
 std::int64_t roundHalfEven(double value) {
@@ -96,7 +83,7 @@ CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int qu
             result.caption = QStringLiteral("Correct");
             result.backColor = kGreen;
             result.bold = true;
-            result.plain = plainText(tables, reponses, question);
+            result.plain = plainAnswer(tables, reponses, question);
             result.setInvalide = t.size() != reponses.length(v, question);
             return result;
         }
@@ -148,23 +135,47 @@ RankingCode rankingCode(const TableSet& tables, const Codes& codes, int count, b
         result.caption = QStringLiteral("- - - - - -");
         return result;
     }
-    const QString tag = codes[count].mid(invalide ? 6 : 0, 6);
-    for (QChar c : tag) {
-        const int x = tables.lowestCodeCharacter(count, c.unicode());
-        if (x >= 0)
-            result.caption.append(QChar(static_cast<char16_t>(x)));
-    }
-    result.tag = tag;
+    result.tag = codes[count].mid(invalide ? 6 : 0, 6);
+    result.caption = storedCode(tables, codes, count, invalide);
     if (count == kQuestions && !invalide) {
-        std::int64_t total = 0;
-        for (int q = 1; q <= kQuestions; ++q) {
-            for (QChar c : boxTexts[q])
-                total += cp1252::codeOr63(c);
-        }
-        result.caption = digitCode(total);
+        result.caption = computedCode(boxTexts);
         result.tag = result.caption;
     }
     return result;
+}
+
+QString storedCode(const TableSet& tables, const Codes& codes, int score, bool invalide) {
+    QString code;
+    if (score < 1 || score > kQuestions)
+        return code;
+    for (QChar c : codes[score].mid(invalide ? 6 : 0, 6)) {
+        const int x = tables.lowestCodeCharacter(score, c.unicode());
+        if (x >= 0)
+            code.append(QChar(static_cast<char16_t>(x)));
+    }
+    return code;
+}
+
+QString plainAnswer(const TableSet& tables, const Reponses& reponses, int question) {
+    QString plain;
+    for (int c = 1; c <= kPositions; ++c) {
+        const char16_t s = stored(reponses, 1, question, c);
+        if (s == 0)
+            continue;
+        const int x = tables.lowestPlainCode(question, 1, s);
+        if (x >= 0)
+            plain.append(cp1252::toUnicode(static_cast<unsigned char>(x)));
+    }
+    return plain;
+}
+
+QString computedCode(const std::array<QString, kQuestions + 1>& boxTexts) {
+    std::int64_t total = 0;
+    for (int q = 1; q <= kQuestions; ++q) {
+        for (QChar c : boxTexts[q])
+            total += cp1252::codeOr63(c);
+    }
+    return digitCode(total);
 }
 
 } // namespace engine

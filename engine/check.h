@@ -42,6 +42,17 @@ struct RankingCode {
 RankingCode rankingCode(const TableSet& tables, const Codes& codes, int count, bool invalide,
                         const std::array<QString, kQuestions + 1>& boxTexts);
 
+// The decoded stored code of a score from 1 to 30: characters 1 to 6 of Codes(score), or 7 to
+// 12 for a game marked not eligible. Empty for a score outside 1..30.
+QString storedCode(const TableSet& tables, const Codes& codes, int score, bool invalide);
+
+// The plain text of variant 1 of a question, as a found answer's box shows it.
+QString plainAnswer(const TableSet& tables, const Reponses& reponses, int question);
+
+// The code of thirty answers found in an eligible game, from the thirty boxes' texts
+// (indexed 1..30).
+QString computedCode(const std::array<QString, kQuestions + 1>& boxTexts);
+
 // The six-digit base-36 routine on a total (exposed for tests). Computed in 64 bits, so a
 // long edited box cannot overflow; results for totals that fit 32 bits are unchanged.
 QString digitCode(std::int64_t total);

@@ -1,4 +1,5 @@
-// The game's executable holds no accepted answer and no ranking code in plain form.
+// The game's executable, and the ranking server's, hold no accepted answer and no ranking code
+// in plain form.
 #include "edition_forms.h"
 
 #include "data/edition.h"
@@ -10,10 +11,16 @@ using namespace Qt::Literals::StringLiterals;
 class TestNoPlainAnswers : public QObject {
     Q_OBJECT
 private slots:
+    void executableHoldsNoPlainText_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("game") << QStringLiteral(DORLO_BUILD_DIR "/dorlo-zidoduder-04");
+        QTest::newRow("ranking server") << QStringLiteral(DORLO_BUILD_DIR "/ranking/dorlo-ranking");
+    }
     void executableHoldsNoPlainText() {
-        QFile exe(QStringLiteral(DORLO_BUILD_DIR "/dorlo-zidoduder-04"));
+        QFETCH(QString, path);
+        QFile exe(path);
         if (!exe.exists())
-            QSKIP("the game executable is not built yet");
+            QSKIP("the executable is not built yet");
         QVERIFY(exe.open(QIODevice::ReadOnly));
         const QByteArray bytes = exe.readAll();
         QVERIFY(bytes.size() > 1000);

@@ -31,7 +31,7 @@ check() { # check <what> <command...>
 
 fails() { ! "$@"; }
 
-if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+if ! "$cmake" --install "$build" --component game --prefix "$prefix" >"$work/install.log" 2>&1; then
     cat "$work/install.log" >&2
     echo "FAIL: cmake --install" >&2
     exit 1

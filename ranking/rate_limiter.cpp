@@ -1,0 +1,24 @@
+#include "rate_limiter.h"
+
+namespace ranking {
+
+bool RateLimiter::allow(const std::string& address, Clock::time_point now) {
+    if (perMinute_ <= 0)
+        return true;
+    const auto windowStart = now - std::chrono::minutes(1);
+    std::lock_guard lock(mutex_);
+    // Addresses seen once must not pile up: forget the quiet ones now and then.
+    if (now - lastSweep_ > std::chrono::minutes(1)) {
+        std::erase_if(recent_, [&](const auto& kv) { return kv.second.back() <= windowStart; });
+        lastSweep_ = now;
+    }
+    auto& times = recent_[address];
+    while (!times.empty() && times.front() <= windowStart)
+        times.pop_front();
+    if (static_cast<int>(times.size()) >= perMinute_)
+        return false;
+    times.push_back(now);
+    return true;
+}
+
+} // namespace ranking

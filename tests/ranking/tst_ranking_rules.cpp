@@ -1,0 +1,124 @@
+// Which codes the ranking accepts, and which pseudonyms.
+#include "tests/data/edition_forms.h"
+
+#include "data/edition.h"
+#include "engine/check.h"
+#include "ranking/code_book.h"
+#include "ranking/pseudonym.h"
+#include "ranking/rate_limiter.h"
+
+#include <QTest>
+
+using ranking::Score;
+using namespace Qt::Literals::StringLiterals;
+
+class TestRankingRules : public QObject {
+    Q_OBJECT
+
+    const ranking::CodeBook book_ = ranking::CodeBook::ofThisEdition();
+
+private slots:
+    // Every code the game can show, taken from the authoring file rather than from the
+    // packed data the server reads.
+    void codes_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("score");
+        QTest::addColumn<bool>("eligible");
+        const author::Edition authored = authoredEdition();
+        QString error;
+        const auto generated = author::generate(authored, &error);
+        QVERIFY2(generated, qPrintable(error));
+        std::array<QString, engine::kQuestions + 1> boxes;
+        for (int q = 1; q <= engine::kQuestions; ++q)
+            boxes[q] = authored.forms[q].first();
+        const auto answers = engine::unpackRecords(edition::packedCaptions());
+        const QString thirty =
+            engine::rankingCode(edition::tables(), answers.codes, 30, false, boxes).caption;
+        for (int n = 1; n <= engine::kQuestions; ++n) {
+            const QString eligible = n == 30 ? thirty : generated->eligible[n];
+            QTest::addRow("%d", n) << eligible << n << true;
+            QTest::addRow("%d hors concours", n) << generated->notEligible[n] << n << false;
+        }
+    }
+    void codes() {
+        QFETCH(QString, code);
+        QFETCH(int, score);
+        QFETCH(bool, eligible);
+        QCOMPARE(code.size(), 6);
+        const Score expected{score, eligible};
+        QCOMPARE(book_.lookup(code), expected);
+        QCOMPARE(book_.lookup(" \t" + code.toLower() + "  "), expected);
+        QCOMPARE(book_.codeOf(expected), code);
+        // Near misses: one character off anywhere, one too few or too many.
+        static const QString kDigits = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+        for (int i = 0; i < code.size(); ++i) {
+            for (QChar c : kDigits) {
+                QString near = code;
+                near[i] = c;
+                if (near != code)
+                    QVERIFY2(book_.lookup(near) != expected, qPrintable(near));
+            }
+        }
+        QCOMPARE(book_.lookup(code.left(5)), std::nullopt);
+        QCOMPARE(book_.lookup(code + code[0]), std::nullopt);
+        QCOMPARE(book_.lookup(code.left(3) + " " + code.mid(3)), std::nullopt);
+    }
+    void noCode() {
+        for (const char* typed : {"- - - - - -", "------", "", "      ", "MMMMMM"})
+            QCOMPARE(book_.lookup(QString::fromUtf8(typed)), std::nullopt);
+    }
+
+    void pseudonyms_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown"); // empty: refused
+        QTest::addColumn<QString>("key");
+        QTest::newRow("letters") << u"Élodie"_qs << u"Élodie"_qs << u"élodie"_qs;
+        QTest::newRow("trimmed") << u"  Zoé \t"_qs << u"Zoé"_qs << u"zoé"_qs;
+        QTest::newRow("composed") << u"E\u0301lo"_qs << u"Élo"_qs << u"élo"_qs;
+        QTest::newRow("signs") << u"J.-P. O'Neil_2"_qs << u"J.-P. O'Neil_2"_qs
+                               << u"j.-p. o'neil_2"_qs;
+        QTest::newRow("one space per run in the key")
+            << u"Jean  PAUL"_qs << u"Jean  PAUL"_qs << u"jean paul"_qs;
+        QTest::newRow("24 characters")
+            << QString(24, u'é') << QString(24, u'é') << QString(24, u'é');
+        QTest::newRow("25 characters") << QString(25, u'a') << QString() << QString();
+        QTest::newRow("empty") << QString() << QString() << QString();
+        QTest::newRow("spaces only") << u"   "_qs << QString() << QString();
+        for (const char16_t* bad : {u"<b>", u"a\"b", u"a;b", u"a\tb", u"a\nb", u"a\u200Bb",
+                                    u"a\U0001F600", u"a/b", u"a%b", u"a\u00A0b"}) {
+            const QString typed = QString::fromUtf16(bad);
+            QTest::addRow("refused %s", qPrintable(typed.toUtf8().toPercentEncoding()))
+                << typed << QString() << QString();
+        }
+    }
+    void pseudonyms() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, key);
+        const ranking::PseudonymCheck check = ranking::checkPseudonym(typed);
+        if (shown.isEmpty()) {
+            QVERIFY(!check.pseudonym);
+            QVERIFY(!check.error.isEmpty());
+            return;
+        }
+        QVERIFY2(check.pseudonym, qPrintable(check.error));
+        QCOMPARE(check.pseudonym->shown, shown);
+        QCOMPARE(check.pseudonym->key, key);
+    }
+
+    void rateLimit() {
+        ranking::RateLimiter limiter(3);
+        const auto t0 = ranking::RateLimiter::Clock::now();
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(limiter.allow("10.0.0.1", t0 + std::chrono::seconds(i)));
+        QVERIFY(!limiter.allow("10.0.0.1", t0 + std::chrono::seconds(30)));
+        QVERIFY(limiter.allow("10.0.0.2", t0 + std::chrono::seconds(30)));
+        QVERIFY(limiter.allow("10.0.0.1", t0 + std::chrono::seconds(61)));
+        ranking::RateLimiter off(0);
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(off.allow("10.0.0.1", t0));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestRankingRules)
+#include "tst_ranking_rules.moc"
