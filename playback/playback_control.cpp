@@ -31,7 +31,7 @@ void PlaybackControl::Joue(int n) {
         return;
     files_.chooseNextName();
     c_.MP->Stop();
-    c_.Volume->Volume_MouseMove(1, 0, c_.Volume->tag(), 0);
+    c_.Volume->applyVolume();
     if (!files_.extract(n))
         return; // nothing written, nothing handed over, no wait
     if (LecteurInterne) {
@@ -66,7 +66,10 @@ void PlaybackControl::Son_Click() {
         c_.MP->Stop();
     LecteurInterne = !LecteurInterne;
     c_.MP->setEnabled(LecteurInterne);
-    if (c_.ZoneT1)
+    if (c_.Son)
+        c_.Son->setChecked(LecteurInterne);
+    // A mouse click leaves the switch; from the keyboard the focus stays where it is.
+    if (c_.ZoneT1 && !(c_.Son && c_.Son->clickedByKey()))
         c_.ZoneT1->setFocus();
 }
 

@@ -399,7 +399,9 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
         box->lostFocusHandler = [this](int index) {
             Txt_LostFocus(index);
         };
-        connect(box, &QLineEdit::textChanged, this, [this, n] { Txt_Change(n); });
+        // The box itself as the context: a connection to another widget would tell assistive
+        // technologies that the box controls it.
+        connect(box, &QLineEdit::textChanged, box, [this, n] { Txt_Change(n); });
         Txt[n] = box;
 
         // Centred across only, its caption at the top like every other label's.
@@ -545,8 +547,10 @@ void FrmDorlo::Verifie(int question) {
         if (box->text() != box->Tag)
             box->setText(box->Tag);
     }
+    // Texts set only when they change: each setting is announced as a new name.
     QLabel* label = Retour[question];
-    label->setText(r.caption);
+    if (label->text() != r.caption)
+        label->setText(r.caption);
     setBackColor(label, r.backColor);
     if (label->font().bold() != r.bold) {
         QFont f = label->font();
@@ -559,7 +563,8 @@ void FrmDorlo::Verifie(int question) {
     int count = 0;
     for (int n = 1; n <= 30; ++n)
         count += Retour[n]->font().bold() ? 1 : 0;
-    LblNbR1->setText(QString::number(count));
+    if (LblNbR1->text() != QString::number(count))
+        LblNbR1->setText(QString::number(count));
 
     std::array<QString, engine::kQuestions + 1> texts;
     for (int n = 1; n <= 30; ++n)
@@ -568,7 +573,8 @@ void FrmDorlo::Verifie(int question) {
         engine::rankingCode(edition::tables(), tables.codes, count, Invalide, texts);
     if (code.tag)
         LblCode1Tag = *code.tag;
-    LblCode1->setText(code.caption);
+    if (LblCode1->text() != code.caption)
+        LblCode1->setText(code.caption);
     accessibility::describeCheck(*this, question);
 }
 
