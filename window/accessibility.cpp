@@ -120,14 +120,33 @@ int focusedQuestion(FrmDorlo& form) {
     return 0;
 }
 
+// Before any name: a name set announces the widget, which makes its interface.
+void exposeRoles(FrmDorlo& form) {
+    exposeAs(&form, QAccessible::Window);
+    for (QWidget* zone : {form.ZoneT0, form.ZoneT1, form.ZoneT2, form.ZoneT3, form.ZoneSon})
+        exposeAs(zone, QAccessible::Grouping);
+    // The viewport and the content it scrolls only lay the panels out.
+    exposeAs(form.ZoneP1, QAccessible::Section);
+    exposeAs(form.ZoneP2, QAccessible::Section);
+    for (int n = 1; n <= 30; ++n)
+        exposeAs(form.Shape[n], QAccessible::Grouping);
+    exposeAs(form.Volume, QAccessible::Slider);
+    exposeAs(form.LblSite, QAccessible::Link);
+    for (QWidget* decoration : {form.LineT1, form.LineT3})
+        conceal(decoration);
+    for (QLabel* l : form.ZoneSon->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (l != form.Volume)
+            conceal(l); // the gauge: the knob's value says the same
+    for (QLabel* record : form.fr)
+        conceal(record);
+    conceal(form.Wheel);
+}
+
 void nameHeader(FrmDorlo& form) {
     name(&form, edition::title(),
          form.LblIndics->text() + QStringLiteral(". Touche ") + scoreKeyName() +
              QStringLiteral(" : nombre de bonnes réponses, code de classement et résultat "
                             "de la question."));
-    exposeAs(&form, QAccessible::Window);
-    for (QWidget* zone : {form.ZoneT0, form.ZoneT1, form.ZoneT2, form.ZoneT3, form.ZoneSon})
-        exposeAs(zone, QAccessible::Grouping);
     name(form.ZoneT0, QStringLiteral("En-tête"), QStringLiteral("Score, titre, son et site"));
     name(form.ZoneT1, QStringLiteral("Score"),
          QStringLiteral("Nombre de bonnes réponses et code de classement"));
@@ -147,20 +166,13 @@ void nameHeader(FrmDorlo& form) {
     name(form.ZoneT3, QStringLiteral("Son et site"),
          QStringLiteral("Lecteur, volume et lien vers le site"));
     name(form.ZoneSon, QStringLiteral("Son"), QStringLiteral("Lecteur et volume"));
-    for (QWidget* decoration : {form.LineT1, form.LineT3})
-        conceal(decoration);
-    for (QLabel* l : form.ZoneSon->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (l != form.Volume)
-            conceal(l); // the gauge: the knob's value says the same
     form.Son->setAccessibleName(QStringLiteral("Lecteur intégré"));
     describeSwitch(form);
     name(form.Volume, QStringLiteral("Volume"),
          QStringLiteral("Flèches ou Page précédente et suivante pour régler"));
-    exposeAs(form.Volume, QAccessible::Slider);
     name(form.LblSite, QStringLiteral("Site ") + edition::siteName(),
          QStringLiteral("Lien : ouvre ") + edition::siteAddress() +
              QStringLiteral(" dans le navigateur"));
-    exposeAs(form.LblSite, QAccessible::Link);
 }
 
 void namePanels(FrmDorlo& form) {
@@ -168,15 +180,11 @@ void namePanels(FrmDorlo& form) {
          QStringLiteral("Fait défiler les questions vers le haut ou le bas"));
     name(form.HScroll, QStringLiteral("Défilement horizontal"),
          QStringLiteral("Fait défiler les questions vers la gauche ou la droite"));
-    // The viewport and the content it scrolls only lay the panels out.
-    exposeAs(form.ZoneP1, QAccessible::Section);
-    exposeAs(form.ZoneP2, QAccessible::Section);
     name(form.ZoneP1, QStringLiteral("Questions"), QStringLiteral("Les trente questions"));
     name(form.ZoneP2, QStringLiteral("Liste des questions"),
          QStringLiteral("Trois questions par rang, dix rangs"));
     for (int n = 1; n <= 30; ++n) {
         const QString q = question(n);
-        exposeAs(form.Shape[n], QAccessible::Grouping);
         name(form.Shape[n], q, QStringLiteral("Extrait, réponse et résultat"));
         // The number names the panel. A label of the answer box would stand for its name.
         name(form.No[n], q, QStringLiteral("Numéro de la question"));
@@ -193,9 +201,6 @@ void namePanels(FrmDorlo& form) {
              QStringLiteral("Titre de l'œuvre ; Entrée pour vérifier"));
         form.Retour[n]->setAccessibleDescription(QStringLiteral("Résultat de la vérification"));
     }
-    for (QLabel* record : form.fr)
-        conceal(record);
-    conceal(form.Wheel);
 }
 
 // The switch, the knob and the site link follow the last panel; the header block that takes
@@ -282,6 +287,7 @@ void describeCheck(FrmDorlo& form, int question) {
 
 void nameControls(FrmDorlo& form) {
     installFactory();
+    exposeRoles(form);
     nameHeader(form);
     namePanels(form);
     for (int n = 1; n <= 30; ++n)

@@ -124,11 +124,9 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
 
 } // namespace
 
-// An interface made before the widget was marked (the window's construction sends events
-// once a screen reader listens) is dropped, so that the next query makes the marked one.
+// An interface made before the widget was marked (the window's construction makes some) is
+// dropped, so that the next query makes the marked one.
 void forgetStockInterface(QWidget* w) {
-    if (!QAccessible::isActive())
-        return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     if (iface && !dynamic_cast<Exposed*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
