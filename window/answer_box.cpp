@@ -1,5 +1,7 @@
 #include "window/answer_box.h"
 
+#include "window/key_press_times.h"
+
 #include <QAccessible>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -50,7 +52,9 @@ AnswerBox::AnswerBox(int index, QWidget* parent) : QLineEdit(parent), index_(ind
 void AnswerBox::keyPressEvent(QKeyEvent* event) {
     int keyAscii = keyAsciiOf(*event);
     if (keyAscii != 0 && keyPressHandler) {
+        pressedAt_ = KeyPressTimes::of(*event);
         keyPressHandler(index_, keyAscii);
+        pressedAt_.reset();
         if (keyAscii == 0) {
             event->accept();
             return;

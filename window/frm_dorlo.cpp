@@ -13,6 +13,7 @@
 #include "playback/volume.h"
 #include "window/accessibility.h"
 #include "window/click_label.h"
+#include "window/key_press_times.h"
 #include "window/pictures.h"
 
 #include <QApplication>
@@ -263,6 +264,7 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
 
     Form_Load();
     accessibility::nameControls(*this);
+    KeyPressTimes::install();
 }
 
 FrmDorlo::~FrmDorlo() {
@@ -583,9 +585,16 @@ void FrmDorlo::Txt_KeyPress(int index, int& keyAscii) {
         keyAscii = 0;
         Verifie(index);
     }
-    if (clock() - DerniereTouche < 31)
+    // Keys are timed by when they were pressed, where the window system says so: under a
+    // screen reader they reach the box in bursts, well after.
+    const std::optional<qint64> pressed = Txt[index]->pressedAt();
+    const qint64 gap = pressed && DerniereFrappe
+                           ? std::int32_t(std::uint32_t(*pressed) - std::uint32_t(*DerniereFrappe))
+                           : clock() - DerniereTouche;
+    if (gap < 31)
         keyAscii = 0;
     DerniereTouche = clock();
+    DerniereFrappe = pressed;
 }
 
 void FrmDorlo::Txt_Change(int index) {

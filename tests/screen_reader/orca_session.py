@@ -97,7 +97,7 @@ class Session:
                 return
             for name, proc in self.procs.items():
                 if proc.poll() is not None and name not in ("bus",):
-                    raise SetupError(f"{name} ended while waiting for {what}:\n" +
+                    raise SetupError(f"{name} ended ({proc.returncode}) while waiting for {what}:\n" +
                                      self.tail(name))
             time.sleep(0.05)
         raise SetupError(f"timed out waiting for {what}")
