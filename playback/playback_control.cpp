@@ -32,8 +32,10 @@ void PlaybackControl::Joue(int n) {
     files_.chooseNextName();
     c_.MP->Stop();
     c_.Volume->applyVolume();
-    if (!files_.extract(n))
-        return; // nothing written, nothing handed over, no wait
+    if (!files_.extract(n)) {
+        emit clipUnavailable(); // nothing written, nothing handed over, no wait
+        return;
+    }
     if (LecteurInterne) {
         if (playEmbedded)
             playEmbedded(files_.FichierMP3);

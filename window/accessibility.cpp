@@ -186,7 +186,8 @@ void namePanels(FrmDorlo& form) {
     for (int n = 1; n <= 30; ++n) {
         const QString q = question(n);
         name(form.Shape[n], q, QStringLiteral("Extrait, réponse et résultat"));
-        // The number names the panel. A label of the answer box would stand for its name.
+        // The number names the panel (with the panel's own words, or both would be spoken).
+        // A label of the answer box would stand for the box's name.
         name(form.No[n], q, QStringLiteral("Numéro de la question"));
         form.No[n]->setBuddy(form.Shape[n]);
         labelBy(form.Shape[n], form.No[n]);
@@ -233,8 +234,12 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
                          if (now == 2)
                              voice->say(QStringLiteral("lecture"));
                      });
-    QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice,
-                     [voice] { voice->say(QStringLiteral("lecture impossible")); });
+    const auto cannotPlay = [voice] {
+        voice->say(QStringLiteral("lecture impossible"));
+    };
+    QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice, cannotPlay);
+    QObject::connect(form.playback(), &playback::PlaybackControl::clipUnavailable, voice,
+                     cannotPlay);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QLabel>
 #include <QWidget>
 
 namespace window::accessibility {
@@ -124,9 +125,12 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
 
 } // namespace
 
-// An interface made before the widget was marked (the window's construction makes some) is
-// dropped, so that the next query makes the marked one.
+// An interface made before the widget was marked is dropped, so that the next query makes the
+// marked one. Qt makes a label's interface as soon as its text is set, screen reader or not;
+// any other widget's only once one listens.
 void forgetStockInterface(QWidget* w) {
+    if (!QAccessible::isActive() && !qobject_cast<QLabel*>(w))
+        return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     if (iface && !dynamic_cast<Exposed*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
