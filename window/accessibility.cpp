@@ -43,6 +43,8 @@ public:
 
     std::array<QString, 31> lastChecked{}; // outcome and answer, per question
     int lastCount = -1;
+    int asked = 0;   // the question whose play button was pressed last
+    int playing = 0; // the question whose clip plays
 
     void say(const QString& text) {
         if (!QAccessible::isActive())
@@ -128,8 +130,10 @@ void exposeRoles(FrmDorlo& form) {
     // The viewport and the content it scrolls only lay the panels out.
     exposeAs(form.ZoneP1, QAccessible::Section);
     exposeAs(form.ZoneP2, QAccessible::Section);
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= 30; ++n) {
         exposeAs(form.Shape[n], QAccessible::Grouping);
+        exposeAs(form.Cmd[n], QAccessible::Button); // pressed while its clip plays
+    }
     exposeAs(form.Volume, QAccessible::Slider);
     exposeAs(form.LblSite, QAccessible::Link);
     for (QWidget* decoration : {form.LineT1, form.LineT3})
@@ -228,9 +232,19 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
         QAccessibleValueChangeEvent changed(form.Volume, form.Volume->level());
         QAccessible::updateAccessibility(&changed);
     });
-    // Once when a clip starts: nothing is said over the music after that.
+    for (int n = 1; n <= 30; ++n)
+        // Pressed comes before the click that plays, so before the player's report.
+        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, form.Cmd[n],
+                         [voice, n] { voice->asked = n; });
+    // Once when a clip starts: nothing is said over the music after that. The play button of
+    // the clip shows as pressed while it plays.
     QObject::connect(form.MP, &playback::MediaPlayer::PlayStateChange, voice,
-                     [voice](int, int now) {
+                     [voice, &form](int, int now) {
+                         if (voice->playing)
+                             setPressed(form.Cmd[voice->playing], false);
+                         voice->playing = now == 2 ? voice->asked : 0;
+                         if (voice->playing)
+                             setPressed(form.Cmd[voice->playing], true);
                          if (now == 2)
                              voice->say(QStringLiteral("lecture"));
                      });

@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kRole = "dorloAccessibleRole";
 constexpr const char* kConcealed = "dorloAccessibleConcealed";
 constexpr const char* kLabel = "dorloAccessibleLabel";
+constexpr const char* kPressed = "dorloAccessiblePressed";
 
 bool concealed(const QObject* o) {
     return o->property(kConcealed).toBool();
@@ -63,6 +64,7 @@ public:
             s.checkable = true;
             s.checked = b->isChecked();
         }
+        s.pressed = s.pressed || widget()->property(kPressed).toBool();
         return s;
     }
 
@@ -143,6 +145,10 @@ void exposeAs(QWidget* w, QAccessible::Role role) {
 
 void labelBy(QWidget* container, QWidget* label) {
     container->setProperty(kLabel, QVariant::fromValue(label));
+}
+
+void setPressed(QWidget* button, bool pressed) {
+    button->setProperty(kPressed, pressed);
 }
 
 void conceal(QWidget* w) {

@@ -18,6 +18,9 @@ void conceal(QWidget* w);
 // The label that names a container (a label's own buddy relation reaches only siblings).
 void labelBy(QWidget* container, QWidget* label);
 
+// A button's pressed state, shown to assistive technologies only (the clip it plays).
+void setPressed(QWidget* button, bool pressed);
+
 // Installs the factory that reads the two marks above; once per process.
 void installFactory();
 

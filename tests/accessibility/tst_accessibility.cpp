@@ -4,6 +4,7 @@
 #include "data/clip_table.h"
 #include "data/edition.h"
 #include "playback/excerpt_files.h"
+#include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
@@ -260,6 +261,19 @@ private slots:
         press(Qt::Key_Return); // the system player is stopped by the silent clip 0
         QCOMPARE(handed, (QStringList{clipHead(7), clipHead(0)}));
         f_->playback()->Timer_Timer();
+    }
+
+    // The play button of the clip that plays shows as pressed until the player stops.
+    void playingIsAState() {
+        const auto pressed = [&](int k) {
+            return bool(QAccessible::queryAccessibleInterface(f_->Cmd[k])->state().pressed);
+        };
+        emit f_->Cmd[7]->pressed();
+        emit f_->MP->PlayStateChange(0, 2);
+        QVERIFY(pressed(7));
+        QVERIFY(!pressed(8));
+        emit f_->MP->PlayStateChange(2, 0);
+        QVERIFY(!pressed(7));
     }
 
     // Keys move the knob in its own steps and set the volume as a drag there would; its
