@@ -7,6 +7,7 @@ Orca's debug output is read line by line; every "SPEECH OUTPUT" line is one utte
 
 import ctypes
 import os
+import random
 import re
 import shutil
 import signal
@@ -130,21 +131,24 @@ class Session:
                              self.tail("orca") + "\n" + self.tail("game"))
 
     def _start_display(self):
-        read, write = os.pipe()
-        self._spawn("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24",
-                             "-nolisten", "tcp"], pass_fds=(write,))
-        os.close(write)
-        number = b""
-        end = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < end:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        if not number.strip():
-            raise SetupError("Xvfb did not start:\n" + self.tail("xvfb"))
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        # A free display well above those that desktops and other tools take first.
+        for _ in range(8):
+            number = random.randrange(300, 900)
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            xvfb = self._spawn("xvfb", ["Xvfb", f":{number}", "-screen", "0", "1280x800x24",
+                                        "-nolisten", "tcp"])
+            socket = f"/tmp/.X11-unix/X{number}"
+            end = time.monotonic() + 20
+            while xvfb.poll() is None and not os.path.exists(socket) and time.monotonic() < end:
+                time.sleep(0.05)
+            if xvfb.poll() is None and os.path.exists(socket):
+                self.env["DISPLAY"] = f":{number}"
+                return
+            if xvfb.poll() is None:
+                xvfb.kill()
+            xvfb.wait()
+        raise SetupError("Xvfb did not start:\n" + self.tail("xvfb"))
 
     def _start_buses(self, launcher):
         bus = self._spawn("bus", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
