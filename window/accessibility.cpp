@@ -154,7 +154,8 @@ void nameHeader(FrmDorlo& form) {
     name(form.ZoneT0, QStringLiteral("En-tête"), QStringLiteral("Score, titre, son et site"));
     name(form.ZoneT1, QStringLiteral("Score"),
          QStringLiteral("Nombre de bonnes réponses et code de classement"));
-    form.LblNbR1->setAccessibleName(QStringLiteral("Nombre de bonnes réponses"));
+    form.LblNbR1->setAccessibleDescription(QStringLiteral("Nombre de bonnes réponses ; touche ") +
+                                           scoreKeyName());
     form.LblNbR1->setToolTip(QStringLiteral("Nombre de bonnes réponses ; la touche ") +
                              scoreKeyName() +
                              QStringLiteral(" le dit, avec le code de classement"));
@@ -162,7 +163,7 @@ void nameHeader(FrmDorlo& form) {
     form.LblNbR2->setBuddy(form.LblNbR1);
     name(form.LblCode0, form.LblCode0->text(), form.LblCode0->toolTip());
     form.LblCode0->setBuddy(form.LblCode1);
-    form.LblCode1->setAccessibleName(QStringLiteral("Code de classement"));
+    form.LblCode1->setAccessibleDescription(form.LblCode1->toolTip());
     name(form.ZoneT2, QStringLiteral("Titre"), QStringLiteral("Titre du jeu et consigne"));
     name(form.LblTitre, QStringLiteral("Titre : ") + form.LblTitre->text(),
          QStringLiteral("Titre du jeu"));
@@ -285,22 +286,26 @@ void describeCheck(FrmDorlo& form, int question) {
     const QString outcome = outcomeText(result->text());
     result->setAccessibleName(
         QStringLiteral("Question %1, résultat : %2").arg(question).arg(outcome));
-    form.LblNbR1->setAccessibleDescription(countText(form));
-    const QString code = form.LblCode1->text();
-    form.LblCode1->setAccessibleDescription(codeText(code));
+    // The values are in the names, where a screen reader reads them without asking.
+    const QString count = QStringLiteral("Bonnes réponses : ") + countText(form);
+    if (form.LblNbR1->accessibleName() != count)
+        form.LblNbR1->setAccessibleName(count);
+    const QString code = QStringLiteral("Code de classement : ") + codeText(form.LblCode1->text());
+    if (form.LblCode1->accessibleName() != code)
+        form.LblCode1->setAccessibleName(code);
 
     Voice* voice = voiceOf(form);
     if (!voice)
         return; // still starting: nothing is spoken
-    const int count = form.LblNbR1->text().toInt();
+    const int found = form.LblNbR1->text().toInt();
     const QString checked = outcome + QChar(0) + form.Txt[question]->text();
-    if (checked == voice->lastChecked[question] && count == voice->lastCount)
+    if (checked == voice->lastChecked[question] && found == voice->lastCount)
         return;
     QString text = outcome + QLatin1Char('.');
-    if (count != voice->lastCount)
+    if (found != voice->lastCount)
         text += QLatin1Char(' ') + countText(form) + QLatin1Char('.');
     voice->lastChecked[question] = checked;
-    voice->lastCount = count;
+    voice->lastCount = found;
     voice->say(text);
 }
 

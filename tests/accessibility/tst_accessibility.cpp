@@ -145,9 +145,13 @@ private slots:
         QTest::newRow("panel") << "Shape30" << int(QAccessible::Grouping) << u"Question 30"_qs
                                << u"Extrait, réponse et résultat"_qs;
         QTest::newRow("count") << "LblNbR1" << int(QAccessible::StaticText)
-                               << u"Nombre de bonnes réponses"_qs << u"0 sur 30"_qs;
+                               << u"Bonnes réponses : 0 sur 30"_qs
+                               << u"Nombre de bonnes réponses ; touche F2"_qs;
         QTest::newRow("code") << "LblCode1" << int(QAccessible::StaticText)
-                              << u"Code de classement"_qs << u"aucun code, aucune bonne réponse"_qs;
+                              << u"Code de classement : aucun code, aucune bonne réponse"_qs
+                              << u"Ce code vous permet de valider votre nombre de réponses sur "
+                                 u"le classement permanent de "_qs +
+                                     edition::siteName();
         QTest::newRow("switch") << "Son" << int(QAccessible::CheckBox) << u"Lecteur intégré"_qs
                                 << u"Activé. En position OFF, le programme utilisera votre "
                                    u"lecteur MP3 par défaut"_qs;
@@ -180,21 +184,20 @@ private slots:
         setAnswer(f_->Txt[5], QStringLiteral("la truite"));
         f_->Verifie(5);
         QCOMPARE(text(f_->Retour[5], QAccessible::Name), u"Question 5, résultat : Correct"_qs);
-        QCOMPARE(text(f_->LblNbR1, QAccessible::Description), QStringLiteral("1 sur 30"));
+        QCOMPARE(text(f_->LblNbR1, QAccessible::Name), u"Bonnes réponses : 1 sur 30"_qs);
         const QString code = f_->LblCode1->text();
         QCOMPARE(code.size(), 6);
-        QCOMPARE(text(f_->LblCode1, QAccessible::Description),
-                 QStringList(code.split(QString(), Qt::SkipEmptyParts)).join(' '));
+        const QString spelt = QStringList(code.split(QString(), Qt::SkipEmptyParts)).join(' ');
+        QCOMPARE(text(f_->LblCode1, QAccessible::Name), u"Code de classement : "_qs + spelt);
         activate();
         f_->Txt[5]->setFocus();
         QCOMPARE(window::accessibility::scoreText(*f_),
-                 u"1 sur 30. Code de classement : "_qs +
-                     text(f_->LblCode1, QAccessible::Description) + u". Question 5 : Correct."_qs);
+                 u"1 sur 30. Code de classement : "_qs + spelt + u". Question 5 : Correct."_qs);
 
         setAnswer(f_->Txt[5], QStringLiteral("La Truit"));
         f_->Verifie(5);
         QCOMPARE(text(f_->Retour[5], QAccessible::Name), u"Question 5, résultat : Presque"_qs);
-        QCOMPARE(text(f_->LblNbR1, QAccessible::Description), QStringLiteral("0 sur 30"));
+        QCOMPARE(text(f_->LblNbR1, QAccessible::Name), u"Bonnes réponses : 0 sur 30"_qs);
         QVERIFY(f_->LblNbR1->toolTip().contains(window::accessibility::scoreKeyName()));
         QVERIFY(text(f_.get(), QAccessible::Description)
                     .contains(u"Touche "_qs + window::accessibility::scoreKeyName()));
