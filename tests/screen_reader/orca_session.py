@@ -98,7 +98,9 @@ class Session:
                 return
             for name, proc in self.procs.items():
                 if proc.poll() is not None and name not in ("bus",):
-                    raise SetupError(f"{name} ended ({proc.returncode}) while waiting for {what}:\n" +
+                    states = ", ".join(f"{n} {'runs' if p.poll() is None else p.returncode}"
+                                       for n, p in self.procs.items())
+                    raise SetupError(f"{name} ended while waiting for {what} ({states}):\n" +
                                      self.tail(name))
             time.sleep(0.05)
         raise SetupError(f"timed out waiting for {what}")
@@ -120,7 +122,7 @@ class Session:
         if not os.path.exists(launcher):
             raise SetupError(f"{launcher} is missing (package at-spi2-core)")
         self._start_display()
-        self._start_buses(launcher)
+        self._start_buses()
         self._spawn("openbox", ["openbox", "--sm-disable"])
         self._start_orca()
         self._start_game()
@@ -150,7 +152,7 @@ class Session:
             xvfb.wait()
         raise SetupError("Xvfb did not start:\n" + self.tail("xvfb"))
 
-    def _start_buses(self, launcher):
+    def _start_buses(self):
         bus = self._spawn("bus", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                           stdout=subprocess.PIPE)
         address = bus.stdout.readline().decode().strip()
@@ -158,7 +160,8 @@ class Session:
             raise SetupError("the session bus did not start:\n" + self.tail("bus"))
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         self.env.pop("AT_SPI_BUS_ADDRESS", None)
-        self._spawn("atspi", [launcher, "--launch-immediately"])
+        # The session bus starts the accessibility bus's launcher when first asked for its
+        # address; one started beside it would lose the bus name to that one and quit.
         self._wait_for("the accessibility bus", lambda: subprocess.run(
             ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
              "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True).returncode == 0, 20)
@@ -298,7 +301,7 @@ class Session:
                 game.wait(10)
             except subprocess.TimeoutExpired:
                 pass
-        for name in ("orca", "speechd", "game", "openbox", "atspi", "bus", "xvfb"):
+        for name in ("orca", "speechd", "game", "openbox", "bus", "xvfb"):
             proc = self.procs.get(name)
             if proc and proc.poll() is None:
                 try:

@@ -91,6 +91,19 @@ def score_key(s):
 
 
 @row
+def leaving_the_box(s):
+    s.keys("BackSpace", gap=0.15)
+    mark = s.mark()
+    s.keys("Tab", gap=0)
+    s.expect(r"^notification Presque\. 0 sur 30\.$", since=mark)
+    s.expect(r"^Question 6, écouter l'extrait bouton", since=mark)
+    step(s, "shift+Tab", r"^Question 5, votre réponse texte")
+    s.keys("End", gap=0.15)
+    s.type_spaced("e", 60)
+    step(s, "Return", r"^notification Correct\. 1 sur 30\.$")
+
+
+@row
 def failed_play(s):
     store = os.path.join(s.game_folder, STORE)
     os.rename(store, store + ".away")
