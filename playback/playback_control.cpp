@@ -31,9 +31,11 @@ void PlaybackControl::Joue(int n) {
         return;
     files_.chooseNextName();
     c_.MP->Stop();
-    c_.Volume->Volume_MouseMove(1, 0, c_.Volume->tag(), 0);
-    if (!files_.extract(n))
-        return; // nothing written, nothing handed over, no wait
+    c_.Volume->applyVolume();
+    if (!files_.extract(n)) {
+        emit clipUnavailable(); // nothing written, nothing handed over, no wait
+        return;
+    }
     if (LecteurInterne) {
         if (playEmbedded)
             playEmbedded(files_.FichierMP3);
@@ -66,7 +68,10 @@ void PlaybackControl::Son_Click() {
         c_.MP->Stop();
     LecteurInterne = !LecteurInterne;
     c_.MP->setEnabled(LecteurInterne);
-    if (c_.ZoneT1)
+    if (c_.Son)
+        c_.Son->setChecked(LecteurInterne);
+    // A mouse click leaves the switch; from the keyboard the focus stays where it is.
+    if (c_.ZoneT1 && !(c_.Son && c_.Son->clickedByKey()))
         c_.ZoneT1->setFocus();
 }
 

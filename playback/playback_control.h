@@ -43,6 +43,10 @@ public:
     void MP_PlayStateChange(int oldState, int newState);
     void Timer_Timer();
 
+signals:
+    // The clip could not be written out, so nothing plays.
+    void clipUnavailable();
+
 private:
     Controls c_;
     ExcerptFiles& files_;

@@ -1,5 +1,6 @@
 #include "sound_switch.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
@@ -8,7 +9,10 @@
 namespace playback {
 
 SoundSwitch::SoundSwitch(const QPixmap& picture, const QPixmap& downPicture, QWidget* parent)
-    : QAbstractButton(parent), picture_(picture), downPicture_(downPicture) {}
+    : QAbstractButton(parent), picture_(picture), downPicture_(downPicture) {
+    setCheckable(true);
+    setChecked(true);
+}
 
 void SoundSwitch::swapPictures() {
     std::swap(picture_, downPicture_);
@@ -32,6 +36,31 @@ void SoundSwitch::paintEvent(QPaintEvent*) {
         focus.initFrom(this);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
+}
+
+} // namespace playback
+
+namespace playback {
+
+void SoundSwitch::keyPressEvent(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && e->modifiers() == Qt::NoModifier) {
+        if (!e->isAutoRepeat()) {
+            byKey_ = true;
+            click();
+            byKey_ = false;
+        }
+        e->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(e);
+}
+
+// Space clicks on its release.
+void SoundSwitch::keyReleaseEvent(QKeyEvent* e) {
+    byKey_ = e->key() == Qt::Key_Space;
+    QAbstractButton::keyReleaseEvent(e);
+    byKey_ = false;
 }
 
 } // namespace playback

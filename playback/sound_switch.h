@@ -1,6 +1,7 @@
 #pragma once
 // The player switch Son: a graphical button showing its picture, and its pressed-state
-// picture while the mouse button is held on it.
+// picture while the mouse button is held on it. It is checkable so that its position can be
+// read, but only its owner sets that position: a click alone does not toggle it.
 #include <QAbstractButton>
 #include <QPixmap>
 
@@ -19,10 +20,17 @@ public:
 
     QSize sizeHint() const override;
 
+    // Whether the click being handled came from Space or Return: then the focus stays.
+    bool clickedByKey() const { return byKey_; }
+
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void nextCheckState() override {}
 
 private:
+    bool byKey_ = false;
     QPixmap picture_;
     QPixmap downPicture_;
 };

@@ -2,7 +2,12 @@
 
 #include "layout/twips.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -47,9 +52,67 @@ void VolumeKnob::Volume_MouseMove(int button, int, double x, double) {
     const double d = std::nearbyint(left_ + x - tag_);
     if (d < kKnobMin || d > kKnobMax)
         return;
+    moveTo(static_cast<int>(d));
+}
+
+void VolumeKnob::moveTo(int d) {
     left_ = d;
     move(layout::toPixels(left_), layout::toPixels(kKnobTop));
-    emit volumeSet(volumeForPosition(static_cast<int>(d)));
+    applyVolume();
+}
+
+void VolumeKnob::applyVolume() {
+    emit volumeSet(volumeForPosition(static_cast<int>(left_)));
+}
+
+int VolumeKnob::level() const {
+    return static_cast<int>(std::lround(100 * (left_ - kKnobMin) / (kKnobMax - kKnobMin)));
+}
+
+void VolumeKnob::setLevel(int percent) {
+    const int p = std::clamp(percent, 0, 100);
+    moveTo(kKnobMin + static_cast<int>(std::lround(p * (kKnobMax - kKnobMin) / 100.0)));
+}
+
+void VolumeKnob::keyPressEvent(QKeyEvent* e) {
+    int d = static_cast<int>(left_);
+    switch (e->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        d += kKeyStep;
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        d -= kKeyStep;
+        break;
+    case Qt::Key_PageUp:
+        d += kPageStep;
+        break;
+    case Qt::Key_PageDown:
+        d -= kPageStep;
+        break;
+    case Qt::Key_Home:
+        d = kKnobMin;
+        break;
+    case Qt::Key_End:
+        d = kKnobMax;
+        break;
+    default:
+        QLabel::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    moveTo(std::clamp(d, kKnobMin, kKnobMax));
+}
+
+void VolumeKnob::paintEvent(QPaintEvent* e) {
+    QLabel::paintEvent(e);
+    if (!hasFocus())
+        return;
+    QPainter p(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
 }
 
 void VolumeKnob::mousePressEvent(QMouseEvent* e) {

@@ -26,14 +26,30 @@ public:
     void Volume_MouseDown(int button, int shift, double x, double y);
     void Volume_MouseMove(int button, int shift, double x, double y);
 
+    // Sets the player to the volume of the knob's current position; the knob stays.
+    void applyVolume();
+
+    // The position as a share of the travel, 0 to 100 %; setting it moves the knob to the
+    // nearest position and sets the volume, as a drag there would.
+    int level() const;
+    void setLevel(int percent);
+
+    // Keyboard steps: an arrow moves by kKeyStep twips, Page Up/Down by kPageStep, Home and
+    // End to the ends.
+    static constexpr int kKeyStep = 45;
+    static constexpr int kPageStep = 117;
+
 signals:
     void volumeSet(int hundredthsOfDb);
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
+    void moveTo(int d);
     double left_ = kKnobStart;
     double tag_ = kKnobStart;
 };

@@ -1,17 +1,25 @@
 #include "window/accessibility.h"
 
 #include "data/edition.h"
+#include "layout/wheel_ctl.h"
+#include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
+#include "window/accessible_factory.h"
 #include "window/frm_dorlo.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 
-#include <cmath>
+#include <array>
 
 namespace window::accessibility {
 namespace {
@@ -25,44 +33,148 @@ QString question(int n) {
     return QStringLiteral("Question %1").arg(n);
 }
 
-void describeSwitch(FrmDorlo& form) {
-    const bool inside = form.playback()->LecteurInterne;
-    form.Son->setAccessibleName(inside ? QStringLiteral("Lecteur intégré : activé")
-                                       : QStringLiteral("Lecteur intégré : désactivé"));
+// What has been spoken, and the label that speaks: a notification is what the screen
+// reader voices when it appears, whatever has the focus.
+class Voice : public QObject {
+public:
+    explicit Voice(FrmDorlo& form) : QObject(&form), form_(form) {
+        setObjectName(QStringLiteral("voice"));
+    }
+
+    std::array<QString, 31> lastChecked{}; // outcome and answer, per question
+    int lastCount = -1;
+    int asked = 0;   // the question whose play button was pressed last
+    int playing = 0; // the question whose clip plays
+
+    void say(const QString& text) {
+        if (!QAccessible::isActive())
+            return;
+        if (!label_) {
+            label_ = new QLabel(&form_);
+            label_->setTextFormat(Qt::PlainText);
+            label_->setGeometry(0, 0, 1, 1);
+            QPalette pal = label_->palette();
+            pal.setColor(QPalette::WindowText, Qt::transparent);
+            label_->setPalette(pal);
+            exposeAs(label_, QAccessible::Notification);
+        }
+        label_->hide();
+        label_->setText(text);
+        label_->setAccessibleName(text);
+        label_->lower();
+        label_->show();
+    }
+
+private:
+    FrmDorlo& form_;
+    QLabel* label_ = nullptr;
+};
+
+Voice* voiceOf(FrmDorlo& form) {
+    return form.findChild<Voice*>(QStringLiteral("voice"), Qt::FindDirectChildrenOnly);
 }
 
-// The knob's travel as a share of the gauge, which is how the player sees it.
-void describeVolume(FrmDorlo& form) {
-    const double share = (form.Volume->leftTwips() - playback::kKnobMin) /
-                         double(playback::kKnobMax - playback::kKnobMin);
-    form.Volume->setAccessibleDescription(
-        QStringLiteral("Niveau : %1 %").arg(std::lround(100 * std::clamp(share, 0.0, 1.0))));
+// Return presses a button as Space does.
+class ReturnClicks : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier))
+            return false;
+        if (!key->isAutoRepeat())
+            static_cast<QAbstractButton*>(watched)->click();
+        return true;
+    }
+};
+
+void describeSwitch(FrmDorlo& form) {
+    form.Son->setAccessibleDescription((form.playback()->LecteurInterne
+                                            ? QStringLiteral("Activé. ")
+                                            : QStringLiteral("Désactivé. ")) +
+                                       form.Son->toolTip());
+}
+
+QString codeText(const QString& code) {
+    if (code.isEmpty() || code == QStringLiteral("- - - - - -"))
+        return QStringLiteral("aucun code, aucune bonne réponse");
+    // Letter by letter: the code is no word.
+    QStringList letters;
+    for (QChar c : code)
+        letters << QString(c);
+    return letters.join(QLatin1Char(' '));
+}
+
+QString countText(FrmDorlo& form) {
+    return QStringLiteral("%1 sur 30").arg(form.LblNbR1->text());
+}
+
+int focusedQuestion(FrmDorlo& form) {
+    QWidget* focus = QApplication::focusWidget();
+    for (int n = 1; n <= 30; ++n)
+        if (focus && (focus == form.Txt[n] || focus == form.Cmd[n] || focus == form.Cmd[n + 30]))
+            return n;
+    return 0;
+}
+
+// Before any name: a name set announces the widget, which makes its interface.
+void exposeRoles(FrmDorlo& form) {
+    exposeAs(&form, QAccessible::Window);
+    for (QWidget* zone : {form.ZoneT0, form.ZoneT1, form.ZoneT2, form.ZoneT3, form.ZoneSon})
+        exposeAs(zone, QAccessible::Grouping);
+    // The viewport and the content it scrolls only lay the panels out.
+    exposeAs(form.ZoneP1, QAccessible::Section);
+    exposeAs(form.ZoneP2, QAccessible::Section);
+    for (int n = 1; n <= 30; ++n) {
+        exposeAs(form.Shape[n], QAccessible::Grouping);
+        exposeAs(form.Cmd[n], QAccessible::Button); // pressed while its clip plays
+    }
+    exposeAs(form.Volume, QAccessible::Slider);
+    exposeAs(form.LblSite, QAccessible::Link);
+    for (QWidget* decoration : {form.LineT1, form.LineT3})
+        conceal(decoration);
+    for (QLabel* l : form.ZoneSon->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (l != form.Volume)
+            conceal(l); // the gauge: the knob's value says the same
+    for (QLabel* record : form.fr)
+        conceal(record);
+    conceal(form.Wheel);
 }
 
 void nameHeader(FrmDorlo& form) {
-    name(&form, edition::title(), form.LblIndics->text());
+    name(&form, edition::title(),
+         form.LblIndics->text() + QStringLiteral(". Touche ") + scoreKeyName() +
+             QStringLiteral(" : nombre de bonnes réponses, code de classement et résultat "
+                            "de la question."));
     name(form.ZoneT0, QStringLiteral("En-tête"), QStringLiteral("Score, titre, son et site"));
     name(form.ZoneT1, QStringLiteral("Score"),
          QStringLiteral("Nombre de bonnes réponses et code de classement"));
+    form.LblNbR1->setAccessibleDescription(QStringLiteral("Nombre de bonnes réponses ; touche ") +
+                                           scoreKeyName());
+    form.LblNbR1->setToolTip(QStringLiteral("Nombre de bonnes réponses ; la touche ") +
+                             scoreKeyName() +
+                             QStringLiteral(" le dit, avec le code de classement"));
     name(form.LblNbR2, QStringLiteral("sur 30"), QStringLiteral("Nombre de questions"));
-    name(form.LineT1, QStringLiteral("Séparateur"), QStringLiteral("Trait horizontal"));
+    form.LblNbR2->setBuddy(form.LblNbR1);
     name(form.LblCode0, form.LblCode0->text(), form.LblCode0->toolTip());
-    form.LblCode1->setAccessibleName(QStringLiteral("Code de classement"));
+    form.LblCode0->setBuddy(form.LblCode1);
+    form.LblCode1->setAccessibleDescription(form.LblCode1->toolTip());
     name(form.ZoneT2, QStringLiteral("Titre"), QStringLiteral("Titre du jeu et consigne"));
-    name(form.LblTitre, edition::title(), QStringLiteral("Titre du jeu"));
+    name(form.LblTitre, QStringLiteral("Titre : ") + form.LblTitre->text(),
+         QStringLiteral("Titre du jeu"));
     name(form.LblIndics, form.LblIndics->text(), QStringLiteral("Consigne"));
     name(form.ZoneT3, QStringLiteral("Son et site"),
          QStringLiteral("Lecteur, volume et lien vers le site"));
     name(form.ZoneSon, QStringLiteral("Son"), QStringLiteral("Lecteur et volume"));
-    for (QLabel* l : form.ZoneSon->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (l != form.Volume)
-            name(l, QStringLiteral("Jauge de volume"),
-                 QStringLiteral("Le volume croît de gauche à droite"));
-    form.Son->setAccessibleDescription(form.Son->toolTip());
+    form.Son->setAccessibleName(QStringLiteral("Lecteur intégré"));
     describeSwitch(form);
-    form.Volume->setAccessibleName(QStringLiteral("Volume"));
-    describeVolume(form);
-    name(form.LineT3, QStringLiteral("Séparateur"), QStringLiteral("Trait horizontal"));
+    name(form.Volume, QStringLiteral("Volume"),
+         QStringLiteral("Flèches ou Page précédente et suivante pour régler"));
     name(form.LblSite, QStringLiteral("Site ") + edition::siteName(),
          QStringLiteral("Lien : ouvre ") + edition::siteAddress() +
              QStringLiteral(" dans le navigateur"));
@@ -79,58 +191,138 @@ void namePanels(FrmDorlo& form) {
     for (int n = 1; n <= 30; ++n) {
         const QString q = question(n);
         name(form.Shape[n], q, QStringLiteral("Extrait, réponse et résultat"));
+        // The number names the panel (with the panel's own words, or both would be spoken).
+        // A label of the answer box would stand for the box's name.
         name(form.No[n], q, QStringLiteral("Numéro de la question"));
+        form.No[n]->setBuddy(form.Shape[n]);
+        labelBy(form.Shape[n], form.No[n]);
         // A store problem is what the play button's tooltip says; it must be heard too.
         const QString problem = form.Cmd[n]->toolTip();
-        name(form.Cmd[n], q + QStringLiteral(" : écouter l'extrait"),
+        name(form.Cmd[n], q + QStringLiteral(", écouter l'extrait"),
              problem.isEmpty() ? QStringLiteral("Joue l'extrait de la question %1").arg(n)
                                : problem);
-        name(form.Cmd[n + 30], q + QStringLiteral(" : arrêter l'écoute"),
+        name(form.Cmd[n + 30], q + QStringLiteral(", arrêter l'écoute"),
              QStringLiteral("Arrête l'extrait en cours"));
-        name(form.Txt[n], q + QStringLiteral(" : réponse"),
+        name(form.Txt[n], q + QStringLiteral(", votre réponse"),
              QStringLiteral("Titre de l'œuvre ; Entrée pour vérifier"));
-        form.Retour[n]->setAccessibleName(q + QStringLiteral(" : résultat"));
-        form.Retour[n]->setAccessibleDescription(outcomeText(form.Retour[n]->text()));
+        form.Retour[n]->setAccessibleDescription(QStringLiteral("Résultat de la vérification"));
     }
 }
 
-// The switch and the site link follow the last panel; the header block that takes the
-// focus after a switch click sits just before the switch, so that Tab goes on from there.
+// The switch, the knob and the site link follow the last panel; the header block that takes
+// the focus after a click on the switch sits just before it, so that Tab goes on from there.
 void completeKeyboardOrder(FrmDorlo& form) {
     form.LblSite->setFocusPolicy(Qt::TabFocus);
+    form.Volume->setFocusPolicy(Qt::TabFocus); // a click on the knob leaves the focus alone
     QWidget::setTabOrder(form.Txt[30], form.ZoneT1);
     QWidget::setTabOrder(form.ZoneT1, form.Son);
-    QWidget::setTabOrder(form.Son, form.LblSite);
+    QWidget::setTabOrder(form.Son, form.Volume);
+    QWidget::setTabOrder(form.Volume, form.LblSite);
+}
+
+void connectSpeech(FrmDorlo& form, Voice* voice) {
+    auto* returnClicks = new ReturnClicks(&form);
+    for (int k = 1; k <= 60; ++k)
+        form.Cmd[k]->installEventFilter(returnClicks);
+    auto* score = new QShortcut(QKeySequence(kScoreKey), &form);
+    QObject::connect(score, &QShortcut::activated, &form, [&form] { say(form, scoreText(form)); });
+    // Connected after the window's own handlers, so these read the state they leave.
+    QObject::connect(form.Son, &QAbstractButton::clicked, form.Son,
+                     [&form] { describeSwitch(form); });
+    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, &form, [&form] {
+        QAccessibleValueChangeEvent changed(form.Volume, form.Volume->level());
+        QAccessible::updateAccessibility(&changed);
+    });
+    for (int n = 1; n <= 30; ++n)
+        // Pressed comes before the click that plays, so before the player's report.
+        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, form.Cmd[n],
+                         [voice, n] { voice->asked = n; });
+    // Once when a clip starts: nothing is said over the music after that. The play button of
+    // the clip shows as pressed while it plays.
+    QObject::connect(form.MP, &playback::MediaPlayer::PlayStateChange, voice,
+                     [voice, &form](int, int now) {
+                         if (voice->playing)
+                             setPressed(form.Cmd[voice->playing], false);
+                         voice->playing = now == 2 ? voice->asked : 0;
+                         if (voice->playing)
+                             setPressed(form.Cmd[voice->playing], true);
+                         if (now == 2)
+                             voice->say(QStringLiteral("lecture"));
+                     });
+    const auto cannotPlay = [voice] {
+        voice->say(QStringLiteral("lecture impossible"));
+    };
+    QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice, cannotPlay);
+    QObject::connect(form.playback(), &playback::PlaybackControl::clipUnavailable, voice,
+                     cannotPlay);
 }
 
 } // namespace
+
+QString scoreKeyName() {
+    return QKeySequence(kScoreKey).toString(QKeySequence::NativeText);
+}
 
 QString outcomeText(const QString& caption) {
     return caption == QStringLiteral("?") ? QStringLiteral("Pas de réponse") : caption;
 }
 
+QString scoreText(FrmDorlo& form) {
+    QString text = countText(form) + QStringLiteral(". Code de classement : ") +
+                   codeText(form.LblCode1->text()) + QLatin1Char('.');
+    if (const int n = focusedQuestion(form))
+        text += QStringLiteral(" ") + question(n) + QStringLiteral(" : ") +
+                outcomeText(form.Retour[n]->text()) + QLatin1Char('.');
+    return text;
+}
+
+void say(FrmDorlo& form, const QString& text) {
+    if (Voice* voice = voiceOf(form))
+        voice->say(text);
+}
+
 void describeCheck(FrmDorlo& form, int question) {
     QLabel* result = form.Retour[question];
-    result->setAccessibleDescription(outcomeText(result->text()));
-    form.LblNbR1->setAccessibleName(QStringLiteral("Nombre de bonnes réponses"));
-    form.LblNbR1->setAccessibleDescription(QStringLiteral("%1 sur 30").arg(form.LblNbR1->text()));
-    const QString code = form.LblCode1->text();
-    form.LblCode1->setAccessibleDescription(
-        code.isEmpty() || code == QStringLiteral("- - - - - -")
-            ? QStringLiteral("Aucun code : aucune bonne réponse")
-            : code);
+    const QString outcome = outcomeText(result->text());
+    result->setAccessibleName(
+        QStringLiteral("Question %1, résultat : %2").arg(question).arg(outcome));
+    // The values are in the names, where a screen reader reads them without asking.
+    const QString count = QStringLiteral("Bonnes réponses : ") + countText(form);
+    if (form.LblNbR1->accessibleName() != count)
+        form.LblNbR1->setAccessibleName(count);
+    const QString code = QStringLiteral("Code de classement : ") + codeText(form.LblCode1->text());
+    if (form.LblCode1->accessibleName() != code)
+        form.LblCode1->setAccessibleName(code);
+
+    Voice* voice = voiceOf(form);
+    if (!voice)
+        return; // still starting: nothing is spoken
+    const int found = form.LblNbR1->text().toInt();
+    const QString checked = outcome + QChar(0) + form.Txt[question]->text();
+    if (checked == voice->lastChecked[question] && found == voice->lastCount)
+        return;
+    QString text = outcome + QLatin1Char('.');
+    if (found != voice->lastCount)
+        text += QLatin1Char(' ') + countText(form) + QLatin1Char('.');
+    voice->lastChecked[question] = checked;
+    voice->lastCount = found;
+    voice->say(text);
 }
 
 void nameControls(FrmDorlo& form) {
+    installFactory();
+    exposeRoles(form);
     nameHeader(form);
     namePanels(form);
     for (int n = 1; n <= 30; ++n)
         describeCheck(form, n);
     completeKeyboardOrder(form);
-    // Connected after the window's own handlers, so these read the state they leave.
-    QObject::connect(form.Son, &QAbstractButton::clicked, &form, [&form] { describeSwitch(form); });
-    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, &form,
-                     [&form] { describeVolume(form); });
+    auto* voice = new Voice(form);
+    for (int n = 1; n <= 30; ++n)
+        voice->lastChecked[n] =
+            outcomeText(form.Retour[n]->text()) + QChar(0) + form.Txt[n]->text();
+    voice->lastCount = form.LblNbR1->text().toInt();
+    connectSpeech(form, voice);
 }
 
 } // namespace window::accessibility

@@ -1,6 +1,6 @@
 #pragma once
-// What assistive technologies are told about the window, in French, and the keyboard's
-// way to the header controls.
+// What assistive technologies are told about the window, in French, what is spoken to the
+// player, and the keyboard's way to the header controls.
 #include <QString>
 
 namespace window {
@@ -8,15 +8,29 @@ class FrmDorlo;
 
 namespace accessibility {
 
-// Names and describes every visible control of the window and puts the header's switch
-// and site link after the thirty panels in the keyboard order. Runs once, after start-up.
+// The key that speaks the count, the ranking code and the current question's outcome. It
+// produces no character, so answer entry never sees it.
+constexpr int kScoreKey = 0x01000031; // Qt::Key_F2
+QString scoreKeyName();
+
+// Names and describes every visible control of the window, puts the header's switch, knob
+// and site link after the thirty panels in the keyboard order, and sets up what is spoken.
+// Runs once, after start-up.
 void nameControls(FrmDorlo& form);
 
-// Follows a check: the outcome on the question's result label, the count and the code.
+// Follows a check: the outcome on the question's result label, the count and the code; the
+// outcome, and the count when it changed, are spoken when the answer or its outcome differ
+// from the last check of that question.
 void describeCheck(FrmDorlo& form, int question);
 
 // What a result label's caption means when read aloud ("?" is no answer yet).
 QString outcomeText(const QString& caption);
+
+// What the score key says.
+QString scoreText(FrmDorlo& form);
+
+// Speaks a message through a notification, when an assistive technology listens.
+void say(FrmDorlo& form, const QString& text);
 
 } // namespace accessibility
 } // namespace window

@@ -1,7 +1,11 @@
 #include "window/answer_box.h"
 
+#include "window/key_press_times.h"
+
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QTimer>
 
 namespace window {
 
@@ -48,7 +52,9 @@ AnswerBox::AnswerBox(int index, QWidget* parent) : QLineEdit(parent), index_(ind
 void AnswerBox::keyPressEvent(QKeyEvent* event) {
     int keyAscii = keyAsciiOf(*event);
     if (keyAscii != 0 && keyPressHandler) {
+        pressedAt_ = KeyPressTimes::of(*event);
         keyPressHandler(index_, keyAscii);
+        pressedAt_.reset();
         if (keyAscii == 0) {
             event->accept();
             return;
@@ -66,9 +72,21 @@ bool momentary(const QFocusEvent& event) {
 } // namespace
 
 void AnswerBox::focusInEvent(QFocusEvent* event) {
-    QLineEdit::focusInEvent(event);
-    if (gotFocusHandler && !momentary(*event))
-        gotFocusHandler(index_);
+    if (momentary(*event) || !QAccessible::isActive()) {
+        QLineEdit::focusInEvent(event);
+        if (gotFocusHandler && !momentary(*event))
+            gotFocusHandler(index_);
+        return;
+    }
+    // The focus is reported to assistive technologies after this handler; a selection made
+    // here would be reported first, and a screen reader then takes the focus silently. So
+    // the line edit does not select on its own, and the selection follows the report.
+    QFocusEvent plain(QEvent::FocusIn, Qt::OtherFocusReason);
+    QLineEdit::focusInEvent(&plain);
+    QTimer::singleShot(0, this, [this] {
+        if (gotFocusHandler)
+            gotFocusHandler(index_);
+    });
 }
 
 void AnswerBox::focusOutEvent(QFocusEvent* event) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include <functional>
+#include <optional>
 
 class QKeyEvent;
 
@@ -27,6 +28,10 @@ public:
     std::function<void(int)> gotFocusHandler;
     std::function<void(int)> lostFocusHandler;
 
+    // While the key-press handler runs: when that key was pressed, by the window system's
+    // clock, where known.
+    std::optional<qint64> pressedAt() const { return pressedAt_; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -34,6 +39,7 @@ protected:
 
 private:
     int index_;
+    std::optional<qint64> pressedAt_;
 };
 
 } // namespace window

@@ -14,6 +14,7 @@
 #include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/design.h"
+#include "window/key_press_times.h"
 #include "window/pictures.h"
 
 #include <QApplication>
@@ -270,6 +271,7 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
 
     Form_Load();
     accessibility::nameControls(*this);
+    KeyPressTimes::install();
 }
 
 FrmDorlo::~FrmDorlo() {
@@ -407,7 +409,9 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
         box->lostFocusHandler = [this](int index) {
             Txt_LostFocus(index);
         };
-        connect(box, &QLineEdit::textChanged, this, [this, n] { Txt_Change(n); });
+        // The box itself as the context: a connection to another widget would tell assistive
+        // technologies that the box controls it.
+        connect(box, &QLineEdit::textChanged, box, [this, n] { Txt_Change(n); });
         Txt[n] = box;
 
         // Centred across only, its caption at the top like every other label's.
@@ -558,8 +562,10 @@ void FrmDorlo::Verifie(int question) {
         if (box->text() != box->Tag)
             box->setText(box->Tag);
     }
+    // Texts set only when they change: each setting is announced as a new name.
     QLabel* label = Retour[question];
-    label->setText(r.caption);
+    if (label->text() != r.caption)
+        label->setText(r.caption);
     setBackColor(label, r.backColor);
     if (label->font().bold() != r.bold) {
         QFont f = label->font();
@@ -572,7 +578,8 @@ void FrmDorlo::Verifie(int question) {
     int count = 0;
     for (int n = 1; n <= 30; ++n)
         count += Retour[n]->font().bold() ? 1 : 0;
-    LblNbR1->setText(QString::number(count));
+    if (LblNbR1->text() != QString::number(count))
+        LblNbR1->setText(QString::number(count));
 
     std::array<QString, engine::kQuestions + 1> texts;
     for (int n = 1; n <= 30; ++n)
@@ -581,7 +588,8 @@ void FrmDorlo::Verifie(int question) {
         engine::rankingCode(edition::tables(), tables.codes, count, Invalide, texts);
     if (code.tag)
         LblCode1Tag = *code.tag;
-    LblCode1->setText(code.caption);
+    if (LblCode1->text() != code.caption)
+        LblCode1->setText(code.caption);
     accessibility::describeCheck(*this, question);
 }
 
@@ -590,9 +598,16 @@ void FrmDorlo::Txt_KeyPress(int index, int& keyAscii) {
         keyAscii = 0;
         Verifie(index);
     }
-    if (clock() - DerniereTouche < 31)
+    // Keys are timed by when they were pressed, where the window system says so: under a
+    // screen reader they reach the box in bursts, well after.
+    const std::optional<qint64> pressed = Txt[index]->pressedAt();
+    const qint64 gap = pressed && DerniereFrappe
+                           ? std::int32_t(std::uint32_t(*pressed) - std::uint32_t(*DerniereFrappe))
+                           : clock() - DerniereTouche;
+    if (gap < 31)
         keyAscii = 0;
     DerniereTouche = clock();
+    DerniereFrappe = pressed;
 }
 
 void FrmDorlo::Txt_Change(int index) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QFrame;
@@ -89,6 +90,7 @@ public:
     bool Invalide = false;
     engine::AnswerTables tables;
     qint64 DerniereTouche = 0;
+    std::optional<qint64> DerniereFrappe; // the window system's time of that key, if known
     std::function<qint64()> clock;
 
     const AnswersFile& answersFile() const { return answersFile_; }

@@ -96,6 +96,34 @@ private slots:
         QCOMPARE(f->DerniereTouche, fx.now);
     }
 
+    // Keys handed over late and together (as a screen reader does) are timed by when they
+    // were pressed, as the window system reports it.
+    void keyRateByPressTime_data() {
+        QTest::addColumn<int>("pressedGap");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("pressed 80 ms apart, handled together") << 80 << true;
+        QTest::newRow("pressed 31 ms apart") << 31 << true;
+        QTest::newRow("pressed 30 ms apart") << 30 << false;
+        QTest::newRow("pressed 20 ms apart, handled 200 ms apart") << 20 << false;
+    }
+    void keyRateByPressTime() {
+        QFETCH(int, pressedGap);
+        QFETCH(bool, kept);
+        WindowFixture fx;
+        auto f = fx.open();
+        const auto press = [&](char c, quint64 pressedAt) {
+            QKeyEvent e(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(c));
+            e.setTimestamp(pressedAt);
+            QApplication::sendEvent(f->Txt[1], &e);
+        };
+        fx.now = 10'000;
+        press('a', 4'294'967'290u); // the window system's 32-bit clock wraps between the two
+        fx.now += kept ? 0 : 200;
+        press('b', 4'294'967'290u + pressedGap);
+        QCOMPARE(f->Txt[1]->text(), kept ? QStringLiteral("ab") : QStringLiteral("a"));
+        QCOMPARE(f->DerniereTouche, fx.now);
+    }
+
     void heldKeyDropsEveryFastRepeat() {
         WindowFixture fx;
         auto f = fx.open();
