@@ -19,6 +19,8 @@ namespace playback {
 
 namespace {
 
+constexpr int kPrepareDelayMs = 200;
+
 double gainFor(int hundredthsOfDb) {
     return std::clamp(std::pow(10.0, hundredthsOfDb / 2000.0), 0.0, 1.0);
 }
@@ -84,8 +86,9 @@ MediaPlayer::~MediaPlayer() {
 bool MediaPlayer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint) {
         watched->removeEventFilter(this);
-        // Once the whole first pass is drawn.
-        QTimer::singleShot(0, this, &MediaPlayer::prepare);
+        // Once the window has been on screen a moment: its first passes drawn, and still
+        // well before a player can reach for a play button.
+        QTimer::singleShot(kPrepareDelayMs, this, &MediaPlayer::prepare);
     }
     return false;
 }
