@@ -13,7 +13,8 @@ namespace playback {
 
 class MediaBackend;
 
-// Kept for callers from before the output had a choice of framework; does nothing.
+// Does nothing: the output no longer goes through a media framework that needs choosing.
+// Kept while start-up still calls it.
 void selectMediaBackend();
 
 class MediaPlayer : public QObject {
