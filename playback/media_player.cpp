@@ -86,9 +86,10 @@ MediaPlayer::~MediaPlayer() {
 bool MediaPlayer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint) {
         watched->removeEventFilter(this);
-        // Once the window has been on screen a moment: its first passes drawn, and still
-        // well before a player can reach for a play button.
-        QTimer::singleShot(kPrepareDelayMs, this, &MediaPlayer::prepare);
+        // A moment after the whole first pass is drawn, however long that pass takes, and
+        // still well before a player can reach for a play button.
+        QTimer::singleShot(
+            0, this, [this] { QTimer::singleShot(kPrepareDelayMs, this, &MediaPlayer::prepare); });
     }
     return false;
 }
