@@ -1,7 +1,7 @@
 #pragma once
-// What the embedded player needs of a media framework. The framework lives in a module of
-// its own (libdorlo-media.so beside the game), loaded at the first play, so that start-up
-// neither maps nor initialises it.
+// What the embedded player needs of an audio output. The output lives in a module of its
+// own (libdorlo-media.so beside the game), loaded off the user-interface thread once the
+// window is shown, so that start-up neither maps nor initialises it.
 #include <QString>
 
 #include <functional>
@@ -12,21 +12,26 @@ class MediaBackend {
 public:
     virtual ~MediaBackend() = default;
 
-    virtual void open(const QString& path) = 0; // reopens even when the name is the same
+    // Reads the whole file, so it is never held open; a reading error is kept for play().
+    virtual void open(const QString& path) = 0;
     virtual void close() = 0;
-    virtual void play() = 0; // the opened file from its start; nothing if it cannot be decoded
+    // The opened file from its start, under the number `id`; empty when playback starts,
+    // otherwise why it cannot (nothing opened, undecodable, no sound server).
+    virtual QString play(int id) = 0;
     virtual void stop() = 0;
-    virtual void setGain(double gain) = 0; // linear, 0..1
+    virtual void setGain(double gain) = 0; // linear, 0..1; also during playback
 
-    // Called from the backend's own notifications: 0 stopped, 1 paused, 2 playing.
-    std::function<void(int state)> stateChanged;
-    std::function<void(const QString& message)> failed;
+    // Set before the first play; called from the backend's own thread with the number of
+    // the play they concern.
+    std::function<void(int id)> ended;
+    std::function<void(int id, const QString& message)> failed;
 };
 
-// The module's one entry point: extern "C" MediaBackend* <kMediaBackendFactory>();
-// the version in the name keeps a module from another build from being used.
+// The module's one entry point: extern "C" MediaBackend* <kMediaBackendFactory>(); it
+// starts connecting to the sound server at once. The version in the name keeps a module
+// from another build from being used.
 using MediaBackendFactory = MediaBackend* (*)();
-inline constexpr char kMediaBackendFactory[] = "dorlo_media_backend_v1";
+inline constexpr char kMediaBackendFactory[] = "dorlo_media_backend_v2";
 inline constexpr char kMediaModuleFile[] = "libdorlo-media.so";
 
 } // namespace playback

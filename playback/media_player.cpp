@@ -4,9 +4,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QStringList>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +18,8 @@
 namespace playback {
 
 namespace {
+
+constexpr int kPrepareDelayMs = 200;
 
 double gainFor(int hundredthsOfDb) {
     return std::clamp(std::pow(10.0, hundredthsOfDb / 2000.0), 0.0, 1.0);
@@ -38,7 +43,7 @@ QStringList modulePlaces() {
     return places;
 }
 
-// Loaded once per process and never unloaded: Qt Multimedia keeps threads and plugins.
+// Loaded once per process and never unloaded.
 MediaBackendFactory loadFactory() {
     const QStringList places = modulePlaces();
     QString why = QStringLiteral("not found");
@@ -64,52 +69,77 @@ MediaBackendFactory factory() {
 
 } // namespace
 
-void selectMediaBackend() {
-    // The ffmpeg backend crashes on machines without an audio device; GStreamer plays
-    // into a silent sink there.
-    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
-}
+void selectMediaBackend() {}
 
 MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent) {
-    selectMediaBackend();
+    if (auto* widget = qobject_cast<QWidget*>(parent))
+        widget->window()->installEventFilter(this);
 }
 
 MediaPlayer::~MediaPlayer() {
-    // The backend may still report a state change while it goes away; this object is
-    // no longer there to hear it.
-    if (backend_) {
-        backend_->stateChanged = nullptr;
-        backend_->failed = nullptr;
+    // Its thread ends with it, so no event of it reaches this object any more.
+    if (warming_.valid())
+        backend_.reset(warming_.get());
+    backend_.reset();
+}
+
+bool MediaPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint) {
+        watched->removeEventFilter(this);
+        // A moment after the whole first pass is drawn, however long that pass takes, and
+        // still well before a player can reach for a play button.
+        QTimer::singleShot(
+            0, this, [this] { QTimer::singleShot(kPrepareDelayMs, this, &MediaPlayer::prepare); });
     }
+    return false;
+}
+
+void MediaPlayer::prepare() {
+    if (backend_ || warming_.valid())
+        return;
+    warming_ = std::async(std::launch::async, []() -> MediaBackend* {
+        const MediaBackendFactory make = factory();
+        return make ? make() : nullptr;
+    });
 }
 
 bool MediaPlayer::ensureBackend() {
     if (backend_)
         return true;
-    selectMediaBackend();
-    const MediaBackendFactory make = factory();
-    if (!make)
+    prepare();
+    backend_.reset(warming_.get());
+    if (!backend_)
         return false;
-    backend_.reset(make());
     backend_->setGain(gainFor(volume_));
-    backend_->stateChanged = [this](int now) {
-        backendState(now);
-    };
-    backend_->failed = [this](const QString& text) {
-        qWarning("Dorlo: cannot play %s: %s", qUtf8Printable(fileName_), qUtf8Printable(text));
-        // Left alone the backend stays "playing"; stopping reports state 0 so the file
-        // gets closed. Outside the backend's own callback.
+    // From the backend's thread to this one; a play that was stopped or replaced since
+    // is no longer this player's concern.
+    backend_->ended = [this](int id) {
         QMetaObject::invokeMethod(
             this,
-            [this, text] {
-                if (backend_)
-                    backend_->stop();
-                emit PlayFailed(text);
+            [this, id] {
+                if (id == playId_)
+                    backendState(0);
+            },
+            Qt::QueuedConnection);
+    };
+    backend_->failed = [this](int id, const QString& text) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, text] {
+                if (id == playId_ && state_ != 0) {
+                    ++playId_;
+                    playFailed(text);
+                    backendState(0);
+                }
             },
             Qt::QueuedConnection);
     };
     return true;
+}
+
+void MediaPlayer::playFailed(const QString& reason) {
+    qWarning("Dorlo: cannot play %s: %s", qUtf8Printable(fileName_), qUtf8Printable(reason));
+    emit PlayFailed(reason);
 }
 
 void MediaPlayer::backendState(int now) {
@@ -120,23 +150,20 @@ void MediaPlayer::backendState(int now) {
 }
 
 void MediaPlayer::Stop() {
+    ++playId_;
     if (backend_)
         backend_->stop();
+    backendState(0);
 }
 
 void MediaPlayer::setFileName(const QString& path) {
     fileName_ = path;
     if (path.isEmpty()) {
-        // Usually asked from inside a state notification: close once the backend is out
-        // of its callback, unless a new file has been opened meanwhile.
-        if (backend_)
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (fileName_.isEmpty() && backend_)
-                        backend_->close();
-                },
-                Qt::QueuedConnection);
+        if (backend_) {
+            ++playId_;
+            backend_->close();
+        }
+        backendState(0);
         return;
     }
     if (ensureBackend())
@@ -150,10 +177,17 @@ QString MediaPlayer::fileName() const {
 void MediaPlayer::Play() {
     if (fileName_.isEmpty())
         return;
-    if (ensureBackend())
-        backend_->play();
-    else
+    if (!ensureBackend()) {
         emit PlayFailed(QStringLiteral("no embedded player"));
+        return;
+    }
+    const QString problem = backend_->play(++playId_);
+    if (!problem.isEmpty()) {
+        playFailed(problem);
+        backendState(0);
+        return;
+    }
+    backendState(2);
 }
 
 void MediaPlayer::setVolume(int hundredthsOfDb) {
@@ -183,7 +217,7 @@ int MediaPlayer::playState() const {
 }
 
 bool MediaPlayer::hasBackend() const {
-    return backend_ != nullptr;
+    return backend_ != nullptr || warming_.valid();
 }
 
 } // namespace playback

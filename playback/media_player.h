@@ -1,23 +1,26 @@
 #pragma once
-// The embedded player MP: exactly the operations the game uses, over Qt Multimedia.
-// Qt Multimedia lives in a module (playback/media_backend.h) loaded and brought up at the
-// first operation that needs it, so that start-up does not pay for the media backend.
+// The embedded player MP: exactly the operations the game uses, over the audio output of
+// playback/media_backend.h. That output lives in a module loaded, and connected to the
+// sound server, on a thread of its own once the window is first drawn: start-up does not
+// pay for it, and neither does the first play.
 #include <QObject>
 #include <QString>
 
+#include <future>
 #include <memory>
 
 namespace playback {
 
 class MediaBackend;
 
-// Keeps Qt Multimedia on its GStreamer backend unless QT_MEDIA_BACKEND says otherwise;
-// must run before the first Qt Multimedia object exists.
+// Does nothing: the output no longer goes through a media framework that needs choosing.
+// Kept while start-up still calls it.
 void selectMediaBackend();
 
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
+    // With a widget for parent, the output is prepared once that widget's window is drawn.
     explicit MediaPlayer(QObject* parent = nullptr);
     ~MediaPlayer() override;
 
@@ -25,30 +28,38 @@ public:
     void setFileName(const QString& path); // empty string closes the file
     QString fileName() const;
     void Play();                        // the opened file from its start
-    void setVolume(int hundredthsOfDb); // linear gain 10^(v / 2000)
+    void setVolume(int hundredthsOfDb); // linear gain 10^(v / 2000), live while playing
     int volume() const;
     float gain() const; // what the audio output is given, 0..1
     void setEnabled(bool enabled);
     bool isEnabled() const;
 
     int playState() const;   // last state reported: 0 stopped, 1 paused, 2 playing
-    bool hasBackend() const; // whether Qt Multimedia has been brought up yet
+    bool hasBackend() const; // whether the audio output has been brought up yet
+    // Loads and connects the output in the background, if not done yet.
+    void prepare();
 
 signals:
     // New state 0 means stopped (at the end of the clip or after Stop); 1 paused, 2 playing.
     void PlayStateChange(int oldState, int newState);
     // A play that could not start or broke off (no player module, undecodable file, no
-    // sound output); the reason is also on stderr.
+    // sound server or one that went away); the reason is also on stderr.
     void PlayFailed(const QString& reason);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool ensureBackend(); // false when the module cannot be loaded: nothing plays
     void backendState(int now);
+    void playFailed(const QString& reason);
+    std::future<MediaBackend*> warming_;
     std::unique_ptr<MediaBackend> backend_;
     QString fileName_;
     int volume_ = 0;
     bool enabled_ = true;
     int state_ = 0;
+    int playId_ = 0; // events of earlier plays are stale
 };
 
 } // namespace playback

@@ -1,12 +1,16 @@
-// The embedded player over Qt Multimedia, with real clips played headless.
+// The embedded player against a real sound server: a private one whose null sink is
+// recorded, so what was played, and how loud, is heard rather than assumed.
 #include "data/clip_table.h"
 #include "playback/media_player.h"
+#include "sound_server.h"
 #include "test_stores.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtTest>
 
 using playback::MediaPlayer;
@@ -15,6 +19,7 @@ class MediaPlayerTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QByteArray frames_;
+    testing::SoundServer server_;
 
     // What the playback control does with the notification.
     static void closeOnStop(MediaPlayer& mp) {
@@ -23,11 +28,44 @@ class MediaPlayerTest : public QObject {
                 mp.setFileName(QString());
         });
     }
+    // Whether this process has the file open.
+    static bool holds(const QString& path) {
+        const QString target = QFileInfo(path).canonicalFilePath();
+        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System))
+            if (fd.symLinkTarget() == target)
+                return true;
+        return false;
+    }
+    // Plays a clip to its end, recording the sink; the samples from the first one heard.
+    std::vector<short> heard(const QString& path, int volume, int laterVolume = 0) {
+        MediaPlayer mp;
+        closeOnStop(mp);
+        mp.setVolume(volume);
+        server_.record();
+        QTest::qWait(100);
+        mp.setFileName(path);
+        mp.Play();
+        if (laterVolume) {
+            QTest::qWait(250);
+            mp.setVolume(laterVolume);
+        }
+        [&] {
+            QTRY_COMPARE_WITH_TIMEOUT(mp.playState(), 0, 20000);
+        }();
+        QTest::qWait(100);
+        std::vector<short> s = server_.samples();
+        const auto onset =
+            std::find_if(s.begin(), s.end(), [](short v) { return std::abs(v) > 100; });
+        return std::vector<short>(onset, s.end());
+    }
 
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        frames_ = testing::mp3Frames(0.6);
+        const QString problem = server_.start();
+        if (!problem.isEmpty())
+            QFAIL(qPrintable("no sound server for the test: " + problem));
+        frames_ = testing::mp3Frames(1.2);
         QVERIFY(frames_.size() > 0);
         QCOMPARE(quint8(frames_[0]), quint8(0xff)); // a frame, no tag of lame's own
     }
@@ -49,19 +87,21 @@ private slots:
         QVERIFY(qAbs(mp.gain() - gain) < 1e-6f);
     }
 
-    // Start-up and shutdown never pay for the media backend.
-    void backendOnlyWhenAFileIsOpened() {
-        MediaPlayer mp;
-        QSignalSpy spy(&mp, &MediaPlayer::PlayStateChange);
-        mp.Stop();
-        mp.setVolume(-469);
-        mp.setEnabled(false);
-        mp.setFileName(QString());
-        mp.Play();
-        QVERIFY(!mp.hasBackend());
-        QVERIFY(!mp.isEnabled());
+    // Start-up never pays for the audio output; the window's first drawing brings it up.
+    void outputOnceTheWindowIsDrawn() {
+        QWidget window;
+        auto* mp = new MediaPlayer(&window);
+        QSignalSpy spy(mp, &MediaPlayer::PlayStateChange);
+        mp->Stop();
+        mp->setVolume(-469);
+        mp->setEnabled(false);
+        mp->setFileName(QString());
+        mp->Play();
+        QVERIFY(!mp->hasBackend());
+        QVERIFY(!mp->isEnabled());
         QCOMPARE(spy.size(), 0);
-        QCOMPARE(qgetenv("QT_MEDIA_BACKEND"), QByteArray("gstreamer"));
+        window.show();
+        QTRY_VERIFY(mp->hasBackend());
     }
 
     void clipEndsByItself_data() {
@@ -87,27 +127,65 @@ private slots:
         MediaPlayer mp;
         closeOnStop(mp);
         QSignalSpy spy(&mp, &MediaPlayer::PlayStateChange);
+        QSignalSpy failed(&mp, &MediaPlayer::PlayFailed);
         mp.setVolume(-5184);
         mp.setFileName(path);
         mp.Play();
-        QTRY_COMPARE_WITH_TIMEOUT(mp.playState(), 2, 20000);
+        QCOMPARE(mp.playState(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(mp.fileName(), QString(), 30000);
         QCOMPARE(mp.playState(), 0);
+        QCOMPARE(spy.size(), 2);
         QCOMPARE(spy.first(), QVariantList({0, 2}));
         QCOMPARE(spy.last(), QVariantList({2, 0}));
+        QCOMPARE(failed.size(), 0);
+        QVERIFY(!holds(path));
     }
 
-    void stopWhilePlaying() {
+    void stop_data() {
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("while playing") << true;
+        QTest::newRow("when idle") << false;
+    }
+    void stop() {
+        QFETCH(bool, playing);
         const QString path = dir_.filePath("Dorl.mp3");
         QVERIFY(testing::writeFile(path, testing::playableClip(edition::clipLength(9), frames_)));
         MediaPlayer mp;
         closeOnStop(mp);
+        QSignalSpy spy(&mp, &MediaPlayer::PlayStateChange);
         mp.setFileName(path);
-        mp.Play();
-        QTRY_COMPARE_WITH_TIMEOUT(mp.playState(), 2, 20000);
+        if (playing) {
+            mp.Play();
+            QTest::qWait(200);
+        }
         mp.Stop();
         QCOMPARE(mp.playState(), 0);
-        QCOMPARE(mp.fileName(), QString());
+        QCOMPARE(spy.size(), playing ? 2 : 0);
+        QCOMPARE(mp.fileName(), playing ? QString() : path);
+        QVERIFY(!holds(path));
+        // Nothing of the stopped play comes back later.
+        QTest::qWait(1500);
+        QCOMPARE(spy.size(), playing ? 2 : 0);
+    }
+
+    void volumeApplied_data() {
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<int>("later");
+        QTest::newRow("-20 dB from the start") << -2000 << 0;
+        QTest::newRow("-20 dB while playing") << 0 << -2000;
+    }
+    void volumeApplied() {
+        QFETCH(int, volume);
+        QFETCH(int, later);
+        const QString path = dir_.filePath("Dorlo.mp3");
+        QVERIFY(testing::writeFile(path, testing::playableClip(edition::clipLength(9), frames_)));
+        const std::vector<short> full = heard(path, 0);
+        const std::vector<short> quiet = heard(path, volume, later);
+        QVERIFY2(full.size() > 12000 && quiet.size() > 12000, "the clip was not heard");
+        // Well after the change, the same stretch of the clip at both levels.
+        const double ratio =
+            double(testing::peak(quiet, 14400, 21600)) / testing::peak(full, 14400, 21600);
+        QVERIFY2(ratio > 0.08 && ratio < 0.125, qPrintable(QString::number(ratio)));
     }
 
     // A damaged file: one line, and the player does not stay "playing".
@@ -116,11 +194,44 @@ private slots:
         QVERIFY(testing::writeFile(path, testing::patternStore(edition::clipLength(5))));
         MediaPlayer mp;
         closeOnStop(mp);
+        QSignalSpy failed(&mp, &MediaPlayer::PlayFailed);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot play .*Dorlo.mp3"));
         mp.setFileName(path);
         mp.Play();
-        QTest::qWait(3000);
         QCOMPARE(mp.playState(), 0);
+        QCOMPARE(failed.size(), 1);
+    }
+
+    // No server, or one that dies mid-play: one line and a failed play each time, the
+    // player stopped and the file closed, ready for the next play. Last: the server goes.
+    void withoutServer_data() {
+        QTest::addColumn<bool>("dies");
+        QTest::newRow("server dies mid-play") << true;
+        QTest::newRow("no server") << false;
+    }
+    void withoutServer() {
+        QFETCH(bool, dies);
+        const QString path = dir_.filePath("Dorlo.mp3");
+        QVERIFY(testing::writeFile(path, testing::playableClip(edition::clipLength(17), frames_)));
+        MediaPlayer mp;
+        closeOnStop(mp);
+        QSignalSpy failed(&mp, &MediaPlayer::PlayFailed);
+        mp.setFileName(path);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Dorlo: cannot play .*Dorlo.mp3"));
+        QTest::failOnWarning(QRegularExpression("cannot play"));
+        mp.Play();
+        if (dies) {
+            QTest::qWait(300);
+            QCOMPARE(failed.size(), 0);
+            server_.kill();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QTRY_COMPARE(mp.playState(), 0);
+        if (dies)
+            QCOMPARE(mp.fileName(), QString()); // stopped, so the control closed it
+        QVERIFY(!holds(path));
+        QTest::qWait(300);
+        QCOMPARE(failed.size(), 1);
     }
 };
 

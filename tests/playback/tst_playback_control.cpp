@@ -6,6 +6,7 @@
 #include "playback/sound_switch.h"
 #include "playback/system_player.h"
 #include "playback/volume.h"
+#include "sound_server.h"
 #include "test_stores.h"
 
 #include <QDesktopServices>
@@ -65,6 +66,7 @@ class PlaybackControlTest : public QObject {
     ExcerptFiles files_;
     std::unique_ptr<PlaybackControl> control_;
     QList<HandOver> handed_;
+    testing::SoundServer server_;
 
     QString temp() const { return dir_.filePath("tmp/"); }
     QStringList tempFiles() const { return QDir(temp()).entryList(QDir::Files | QDir::System); }
@@ -74,6 +76,9 @@ class PlaybackControlTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
+        const QString problem = server_.start();
+        if (!problem.isEmpty())
+            QFAIL(qPrintable("no sound server for the test: " + problem));
         patternStore_ = testing::patternStore(edition::storeLength());
         playableStore_ = testing::playableStore(testing::mp3Frames(0.6));
         QCOMPARE(playableStore_.size(), edition::storeLength());
