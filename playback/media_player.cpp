@@ -69,8 +69,6 @@ MediaBackendFactory factory() {
 
 } // namespace
 
-void selectMediaBackend() {}
-
 MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent) {
     if (auto* widget = qobject_cast<QWidget*>(parent))
         widget->window()->installEventFilter(this);

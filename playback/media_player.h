@@ -13,10 +13,6 @@ namespace playback {
 
 class MediaBackend;
 
-// Does nothing: the output no longer goes through a media framework that needs choosing.
-// Kept while start-up still calls it.
-void selectMediaBackend();
-
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
