@@ -76,7 +76,7 @@ void PlaybackControl::Son_Click() {
 }
 
 void PlaybackControl::MP_PlayStateChange(int, int newState) {
-    if (newState == 0)
+    if (newState == MediaPlayer::Stopped)
         c_.MP->setFileName(QString());
 }
 

@@ -243,10 +243,10 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
                      [voice, &form](int, int now) {
                          if (voice->playing)
                              setPressed(form.Cmd[voice->playing], false);
-                         voice->playing = now == 2 ? voice->asked : 0;
+                         voice->playing = now == playback::MediaPlayer::Playing ? voice->asked : 0;
                          if (voice->playing)
                              setPressed(form.Cmd[voice->playing], true);
-                         if (now == 2)
+                         if (now == playback::MediaPlayer::Playing)
                              voice->say(QStringLiteral("lecture"));
                      });
     const auto cannotPlay = [voice] {

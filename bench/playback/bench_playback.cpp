@@ -88,7 +88,7 @@ void playPress(benchmark::State& state, bool unprepared) {
         clock.start();
         control->Cmd_Click(kLongest);
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);
-        if (mp->playState() != 2)
+        if (mp->playState() != playback::MediaPlayer::Playing)
             state.SkipWithError("the press did not start a play");
         state.PauseTiming();
         control->Cmd_Click(30 + kLongest); // its stop button, off the clock
