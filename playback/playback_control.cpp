@@ -19,11 +19,9 @@ PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject
     Timer.setSingleShot(true);
     Timer.setTimerType(Qt::PreciseTimer); // a coarse one may end the wait up to 5 % early
     connect(&Timer, &QTimer::timeout, this, &PlaybackControl::Timer_Timer);
-    // Unique: the window may make the same connections; each must run once.
-    connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange,
-            Qt::UniqueConnection);
-    connect(c_.Volume, &VolumeKnob::volumeSet, c_.MP, &MediaPlayer::setVolume,
-            Qt::UniqueConnection);
+    // The window connects only its buttons; the rest of the wiring lives here.
+    connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange);
+    connect(c_.Volume, &VolumeKnob::volumeSet, c_.MP, &MediaPlayer::setVolume);
 }
 
 void PlaybackControl::Joue(int n) {

@@ -465,13 +465,8 @@ void FrmDorlo::buildPlayback() {
     auto* control = playback_.get();
     for (int k = 1; k <= 60; ++k)
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
+    // The player's state, the knob and the wait are wired by the control itself.
     connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);
-    connect(MP, &playback::MediaPlayer::PlayStateChange, control,
-            &playback::PlaybackControl::MP_PlayStateChange, Qt::UniqueConnection);
-    connect(Volume, &playback::VolumeKnob::volumeSet, MP, &playback::MediaPlayer::setVolume,
-            Qt::UniqueConnection);
-    connect(&control->Timer, &QTimer::timeout, control, &playback::PlaybackControl::Timer_Timer,
-            Qt::UniqueConnection);
 }
 
 void FrmDorlo::buildTabOrder() {
