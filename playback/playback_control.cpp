@@ -1,5 +1,6 @@
 #include "playback_control.h"
 
+#include "engine/records.h"
 #include "media_player.h"
 #include "sound_switch.h"
 #include "system_player.h"
@@ -47,9 +48,9 @@ void PlaybackControl::Joue(int n) {
 }
 
 void PlaybackControl::Cmd_Click(int index) {
-    if (index >= 1 && index <= 30) {
+    if (index >= 1 && index <= engine::kQuestions) {
         Joue(index);
-    } else if (index >= 31 && index <= 60) {
+    } else if (index > engine::kQuestions && index <= 2 * engine::kQuestions) {
         if (LecteurInterne)
             c_.MP->Stop();
         else

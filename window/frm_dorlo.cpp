@@ -257,13 +257,13 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
     controls_.ZoneP2 = ZoneP2;
     controls_.VScroll = VScroll;
     controls_.HScroll = HScroll;
-    for (int i = 1; i <= 30; ++i) {
+    for (int i = 1; i <= kQuestions; ++i) {
         controls_.Shape[i] = Shape[i];
         controls_.No[i] = No[i];
         controls_.Txt[i] = Txt[i];
         controls_.Retour[i] = Retour[i];
         controls_.Cmd[i] = Cmd[i];
-        controls_.Cmd[i + 30] = Cmd[i + 30];
+        controls_.Cmd[i + kQuestions] = Cmd[i + kQuestions];
     }
     scrolling_ = new layout::Scrolling(controls_, this);
     connect(Wheel, &layout::WheelCtl::WheelRotate, scrolling_,
@@ -289,8 +289,8 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
         makeLabel(ZoneT1, QStringLiteral("30"), fonts.heavy, Qt::AlignHCenter, design::LblNbR1);
     setForeground(LblNbR1, Qt::black);
     setBackground(LblNbR1, kHeader);
-    LblNbR2 =
-        makeLabel(ZoneT1, QStringLiteral("/ 30"), fonts.heavy, Qt::AlignLeft, design::LblNbR2);
+    LblNbR2 = makeLabel(ZoneT1, QStringLiteral("/ %1").arg(kQuestions), fonts.heavy, Qt::AlignLeft,
+                        design::LblNbR2);
     setForeground(LblNbR2, buttonText);
     setBackground(LblNbR2, kHeader);
     LineT1 = makeLine(ZoneT1, design::kSeparatorTop, design::ZoneT1.width);
@@ -376,7 +376,7 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
     ZoneP2 = makeZone(ZoneP1, design::ZoneP2);
 
     const QIcon playIcon(pictures::play()), stopIcon(pictures::stop());
-    for (int n = 1; n <= 30; ++n) {
+    for (int n = 1; n <= kQuestions; ++n) {
         const design::Place& s = design::Shape;
         auto* panel =
             makeZone(ZoneP2, {s.left + (s.width - 15) * ((n - 1) % 3),
@@ -389,12 +389,12 @@ void FrmDorlo::buildPanels(const Fonts& fonts) {
                           Qt::AlignRight, design::No);
         No[n]->setWordWrap(false);
 
-        for (int k : {n, n + 30}) {
+        for (int k : {n, n + kQuestions}) {
             auto* button = new QToolButton(panel);
-            button->setIcon(k <= 30 ? playIcon : stopIcon);
+            button->setIcon(k <= kQuestions ? playIcon : stopIcon);
             button->setIconSize(QSize(14, 13));
             button->setFocusPolicy(Qt::StrongFocus);
-            placeTwips(button, k <= 30 ? design::Play : design::Stop);
+            placeTwips(button, k <= kQuestions ? design::Play : design::Stop);
             Cmd[k] = button;
         }
 
@@ -463,7 +463,7 @@ void FrmDorlo::buildPlayback() {
     c.MP = MP;
     playback_ = std::make_unique<playback::PlaybackControl>(c, *files_);
     auto* control = playback_.get();
-    for (int k = 1; k <= 60; ++k)
+    for (int k = 1; k <= 2 * kQuestions; ++k)
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
     // The player's state, the knob and the wait are wired by the control itself.
     connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);
@@ -471,9 +471,10 @@ void FrmDorlo::buildPlayback() {
 
 void FrmDorlo::buildTabOrder() {
     QWidget* previous = nullptr;
-    for (int n = 1; n <= 30; ++n) {
-        for (QWidget* w : {static_cast<QWidget*>(Cmd[n]), static_cast<QWidget*>(Cmd[n + 30]),
-                           static_cast<QWidget*>(Txt[n])}) {
+    for (int n = 1; n <= kQuestions; ++n) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(Cmd[n]), static_cast<QWidget*>(Cmd[n + kQuestions]),
+              static_cast<QWidget*>(Txt[n])}) {
             if (previous)
                 QWidget::setTabOrder(previous, w);
             previous = w;
@@ -502,7 +503,7 @@ void FrmDorlo::Form_Load() {
         Invalide = true;
     // Each answer is restored and checked, which also brings the count and the code up to
     // date. The remembered text first, so that the growth rule takes the text whole.
-    for (int n = 1; n <= 30; ++n) {
+    for (int n = 1; n <= kQuestions; ++n) {
         Txt[n]->Tag = saved.answers[n];
         Txt[n]->setText(Txt[n]->Tag);
         Verifie(n);
@@ -513,7 +514,7 @@ void FrmDorlo::Form_Load() {
     files_->DossierTemp = playback::temporaryFolder(settings_.folder);
     const QString problem = files_->storeProblem();
     if (!problem.isEmpty())
-        for (int n = 1; n <= 30; ++n)
+        for (int n = 1; n <= kQuestions; ++n)
             Cmd[n]->setToolTip(problem);
     // The first excerpt goes to the first temporary name, and to the embedded player.
     files_->nameFlag = false;
@@ -525,7 +526,7 @@ void FrmDorlo::Form_Load() {
 bool FrmDorlo::saveAnswers() {
     std::array<QString, kAnswers + 1> texts;
     bool any = false;
-    for (int n = 1; n <= 30; ++n) {
+    for (int n = 1; n <= kQuestions; ++n) {
         texts[n] = Txt[n]->text();
         any = any || !texts[n].isEmpty();
     }
@@ -571,13 +572,13 @@ void FrmDorlo::Verifie(int question) {
         Invalide = true;
 
     int count = 0;
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= kQuestions; ++n)
         count += Retour[n]->font().bold() ? 1 : 0;
     if (LblNbR1->text() != QString::number(count))
         LblNbR1->setText(QString::number(count));
 
-    std::array<QString, engine::kQuestions + 1> texts;
-    for (int n = 1; n <= 30; ++n)
+    std::array<QString, kQuestions + 1> texts;
+    for (int n = 1; n <= kQuestions; ++n)
         texts[n] = Txt[n]->text();
     const engine::RankingCode code =
         engine::rankingCode(edition::tables(), tables.codes, count, Invalide, texts);

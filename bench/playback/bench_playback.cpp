@@ -2,6 +2,7 @@
 // what a play press costs the interface thread (the sound itself comes later, on the
 // output's thread: bench/latency measures click to sound).
 #include "data/clip_table.h"
+#include "engine/records.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/volume.h"
@@ -91,7 +92,7 @@ void playPress(benchmark::State& state, bool unprepared) {
         if (mp->playState() != playback::MediaPlayer::Playing)
             state.SkipWithError("the press did not start a play");
         state.PauseTiming();
-        control->Cmd_Click(30 + kLongest); // its stop button, off the clock
+        control->Cmd_Click(engine::kQuestions + kLongest); // its stop button, off the clock
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
