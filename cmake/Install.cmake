@@ -35,8 +35,8 @@ file(CREATE_LINK ../${DORLO_INSTALL_PROGRAM_DIR}/${DORLO_EXECUTABLE_NAME}
 # Only system libraries: no run path into the build tree or anywhere else.
 set_target_properties(dorlo-zidoduder-04 dorlo_media_backend PROPERTIES INSTALL_RPATH "")
 install(TARGETS dorlo-zidoduder-04 RUNTIME DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
-# The media module the game loads from its own folder at the first play; a shared object,
-# so dpkg-shlibdeps finds Qt Multimedia among its needs.
+# The media module the game loads from its own folder once the window is drawn; a shared
+# object, so dpkg-shlibdeps finds its libraries (libpulse0, libmpg123-0) among its needs.
 install(TARGETS dorlo_media_backend LIBRARY DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
 install(FILES ${DORLO_STORE_PATH} DESTINATION ${DORLO_INSTALL_PROGRAM_DIR})
 install(FILES ${staged}/bin/${DORLO_EXECUTABLE_NAME} DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -88,8 +88,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${DORLO_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, out of dpkg-shlibdeps' sight: the media backend's decoders and
-# sinks, the window's fonts, the platform integration.
-set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS
-    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-lato, fonts-dejavu-core, qt6-qpa-plugins")
+# Loaded at run time, out of dpkg-shlibdeps' sight: the window's fonts and the platform
+# integration. The media module is loaded too, but it is itself in the package, where
+# dpkg-shlibdeps reads it.
+set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-lato, fonts-dejavu-core, qt6-qpa-plugins")
 include(CPack)

@@ -1,6 +1,7 @@
 #include "excerpt_files.h"
 
 #include "data/clip_table.h"
+#include "engine/records.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,7 +74,7 @@ void ExcerptFiles::deleteCurrent() const {
 
 bool ExcerptFiles::extract(int k) {
     deleteCurrent();
-    if (k < 0 || k > 30) {
+    if (k < 0 || k > engine::kQuestions) {
         qWarning("Dorlo: no clip %d in the excerpt store", k);
         return false;
     }

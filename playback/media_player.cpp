@@ -69,8 +69,6 @@ MediaBackendFactory factory() {
 
 } // namespace
 
-void selectMediaBackend() {}
-
 MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent) {
     if (auto* widget = qobject_cast<QWidget*>(parent))
         widget->window()->installEventFilter(this);
@@ -118,7 +116,7 @@ bool MediaPlayer::ensureBackend() {
             this,
             [this, id] {
                 if (id == playId_)
-                    backendState(0);
+                    backendState(Stopped);
             },
             Qt::QueuedConnection);
     };
@@ -126,10 +124,10 @@ bool MediaPlayer::ensureBackend() {
         QMetaObject::invokeMethod(
             this,
             [this, id, text] {
-                if (id == playId_ && state_ != 0) {
+                if (id == playId_ && state_ != Stopped) {
                     ++playId_;
                     playFailed(text);
-                    backendState(0);
+                    backendState(Stopped);
                 }
             },
             Qt::QueuedConnection);
@@ -142,10 +140,10 @@ void MediaPlayer::playFailed(const QString& reason) {
     emit PlayFailed(reason);
 }
 
-void MediaPlayer::backendState(int now) {
+void MediaPlayer::backendState(PlayState now) {
     if (now == state_)
         return;
-    const int old = std::exchange(state_, now);
+    const PlayState old = std::exchange(state_, now);
     emit PlayStateChange(old, now);
 }
 
@@ -153,7 +151,7 @@ void MediaPlayer::Stop() {
     ++playId_;
     if (backend_)
         backend_->stop();
-    backendState(0);
+    backendState(Stopped);
 }
 
 void MediaPlayer::setFileName(const QString& path) {
@@ -163,7 +161,7 @@ void MediaPlayer::setFileName(const QString& path) {
             ++playId_;
             backend_->close();
         }
-        backendState(0);
+        backendState(Stopped);
         return;
     }
     if (ensureBackend())
@@ -184,10 +182,10 @@ void MediaPlayer::Play() {
     const QString problem = backend_->play(++playId_);
     if (!problem.isEmpty()) {
         playFailed(problem);
-        backendState(0);
+        backendState(Stopped);
         return;
     }
-    backendState(2);
+    backendState(Playing);
 }
 
 void MediaPlayer::setVolume(int hundredthsOfDb) {
@@ -212,7 +210,7 @@ bool MediaPlayer::isEnabled() const {
     return enabled_;
 }
 
-int MediaPlayer::playState() const {
+MediaPlayer::PlayState MediaPlayer::playState() const {
     return state_;
 }
 

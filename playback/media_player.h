@@ -13,18 +13,18 @@ namespace playback {
 
 class MediaBackend;
 
-// Does nothing: the output no longer goes through a media framework that needs choosing.
-// Kept while start-up still calls it.
-void selectMediaBackend();
-
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
     // With a widget for parent, the output is prepared once that widget's window is drawn.
+    // The values are those the notification carries: 0 always means stopped.
+    enum PlayState : int { Stopped = 0, Paused = 1, Playing = 2 };
+    Q_ENUM(PlayState)
+
     explicit MediaPlayer(QObject* parent = nullptr);
     ~MediaPlayer() override;
 
-    void Stop();                           // halts; reports state 0 when something played
+    void Stop();                           // halts; reports Stopped when something played
     void setFileName(const QString& path); // empty string closes the file
     QString fileName() const;
     void Play();                        // the opened file from its start
@@ -34,13 +34,13 @@ public:
     void setEnabled(bool enabled);
     bool isEnabled() const;
 
-    int playState() const;   // last state reported: 0 stopped, 1 paused, 2 playing
-    bool hasBackend() const; // whether the audio output has been brought up yet
+    PlayState playState() const; // last state reported
+    bool hasBackend() const;     // whether the audio output has been brought up yet
     // Loads and connects the output in the background, if not done yet.
     void prepare();
 
 signals:
-    // New state 0 means stopped (at the end of the clip or after Stop); 1 paused, 2 playing.
+    // Two PlayState values as plain numbers; Stopped at the end of the clip or after Stop.
     void PlayStateChange(int oldState, int newState);
     // A play that could not start or broke off (no player module, undecodable file, no
     // sound server or one that went away); the reason is also on stderr.
@@ -51,14 +51,14 @@ protected:
 
 private:
     bool ensureBackend(); // false when the module cannot be loaded: nothing plays
-    void backendState(int now);
+    void backendState(PlayState now);
     void playFailed(const QString& reason);
     std::future<MediaBackend*> warming_;
     std::unique_ptr<MediaBackend> backend_;
     QString fileName_;
     int volume_ = 0;
     bool enabled_ = true;
-    int state_ = 0;
+    PlayState state_ = Stopped;
     int playId_ = 0; // events of earlier plays are stale
 };
 

@@ -1,5 +1,6 @@
 #include "playback_control.h"
 
+#include "engine/records.h"
 #include "media_player.h"
 #include "sound_switch.h"
 #include "system_player.h"
@@ -19,11 +20,9 @@ PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject
     Timer.setSingleShot(true);
     Timer.setTimerType(Qt::PreciseTimer); // a coarse one may end the wait up to 5 % early
     connect(&Timer, &QTimer::timeout, this, &PlaybackControl::Timer_Timer);
-    // Unique: the window may make the same connections; each must run once.
-    connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange,
-            Qt::UniqueConnection);
-    connect(c_.Volume, &VolumeKnob::volumeSet, c_.MP, &MediaPlayer::setVolume,
-            Qt::UniqueConnection);
+    // The window connects only its buttons; the rest of the wiring lives here.
+    connect(c_.MP, &MediaPlayer::PlayStateChange, this, &PlaybackControl::MP_PlayStateChange);
+    connect(c_.Volume, &VolumeKnob::volumeSet, c_.MP, &MediaPlayer::setVolume);
 }
 
 void PlaybackControl::Joue(int n) {
@@ -49,9 +48,9 @@ void PlaybackControl::Joue(int n) {
 }
 
 void PlaybackControl::Cmd_Click(int index) {
-    if (index >= 1 && index <= 30) {
+    if (index >= 1 && index <= engine::kQuestions) {
         Joue(index);
-    } else if (index >= 31 && index <= 60) {
+    } else if (index > engine::kQuestions && index <= 2 * engine::kQuestions) {
         if (LecteurInterne)
             c_.MP->Stop();
         else
@@ -76,7 +75,7 @@ void PlaybackControl::Son_Click() {
 }
 
 void PlaybackControl::MP_PlayStateChange(int, int newState) {
-    if (newState == 0)
+    if (newState == MediaPlayer::Stopped)
         c_.MP->setFileName(QString());
 }
 

@@ -41,7 +41,7 @@ public:
         setObjectName(QStringLiteral("voice"));
     }
 
-    std::array<QString, 31> lastChecked{}; // outcome and answer, per question
+    std::array<QString, kQuestions + 1> lastChecked{}; // outcome and answer, per question
     int lastCount = -1;
     int asked = 0;   // the question whose play button was pressed last
     int playing = 0; // the question whose clip plays
@@ -111,13 +111,14 @@ QString codeText(const QString& code) {
 }
 
 QString countText(FrmDorlo& form) {
-    return QStringLiteral("%1 sur 30").arg(form.LblNbR1->text());
+    return QStringLiteral("%1 sur %2").arg(form.LblNbR1->text()).arg(kQuestions);
 }
 
 int focusedQuestion(FrmDorlo& form) {
     QWidget* focus = QApplication::focusWidget();
-    for (int n = 1; n <= 30; ++n)
-        if (focus && (focus == form.Txt[n] || focus == form.Cmd[n] || focus == form.Cmd[n + 30]))
+    for (int n = 1; n <= kQuestions; ++n)
+        if (focus &&
+            (focus == form.Txt[n] || focus == form.Cmd[n] || focus == form.Cmd[n + kQuestions]))
             return n;
     return 0;
 }
@@ -130,7 +131,7 @@ void exposeRoles(FrmDorlo& form) {
     // The viewport and the content it scrolls only lay the panels out.
     exposeAs(form.ZoneP1, QAccessible::Section);
     exposeAs(form.ZoneP2, QAccessible::Section);
-    for (int n = 1; n <= 30; ++n) {
+    for (int n = 1; n <= kQuestions; ++n) {
         exposeAs(form.Shape[n], QAccessible::Grouping);
         exposeAs(form.Cmd[n], QAccessible::Button); // pressed while its clip plays
     }
@@ -159,7 +160,8 @@ void nameHeader(FrmDorlo& form) {
     form.LblNbR1->setToolTip(QStringLiteral("Nombre de bonnes réponses ; la touche ") +
                              scoreKeyName() +
                              QStringLiteral(" le dit, avec le code de classement"));
-    name(form.LblNbR2, QStringLiteral("sur 30"), QStringLiteral("Nombre de questions"));
+    name(form.LblNbR2, QStringLiteral("sur %1").arg(kQuestions),
+         QStringLiteral("Nombre de questions"));
     form.LblNbR2->setBuddy(form.LblNbR1);
     name(form.LblCode0, form.LblCode0->text(), form.LblCode0->toolTip());
     form.LblCode0->setBuddy(form.LblCode1);
@@ -188,7 +190,7 @@ void namePanels(FrmDorlo& form) {
     name(form.ZoneP1, QStringLiteral("Questions"), QStringLiteral("Les trente questions"));
     name(form.ZoneP2, QStringLiteral("Liste des questions"),
          QStringLiteral("Trois questions par rang, dix rangs"));
-    for (int n = 1; n <= 30; ++n) {
+    for (int n = 1; n <= kQuestions; ++n) {
         const QString q = question(n);
         name(form.Shape[n], q, QStringLiteral("Extrait, réponse et résultat"));
         // The number names the panel (with the panel's own words, or both would be spoken).
@@ -201,7 +203,7 @@ void namePanels(FrmDorlo& form) {
         name(form.Cmd[n], q + QStringLiteral(", écouter l'extrait"),
              problem.isEmpty() ? QStringLiteral("Joue l'extrait de la question %1").arg(n)
                                : problem);
-        name(form.Cmd[n + 30], q + QStringLiteral(", arrêter l'écoute"),
+        name(form.Cmd[n + kQuestions], q + QStringLiteral(", arrêter l'écoute"),
              QStringLiteral("Arrête l'extrait en cours"));
         name(form.Txt[n], q + QStringLiteral(", votre réponse"),
              QStringLiteral("Titre de l'œuvre ; Entrée pour vérifier"));
@@ -214,7 +216,7 @@ void namePanels(FrmDorlo& form) {
 void completeKeyboardOrder(FrmDorlo& form) {
     form.LblSite->setFocusPolicy(Qt::TabFocus);
     form.Volume->setFocusPolicy(Qt::TabFocus); // a click on the knob leaves the focus alone
-    QWidget::setTabOrder(form.Txt[30], form.ZoneT1);
+    QWidget::setTabOrder(form.Txt[kQuestions], form.ZoneT1);
     QWidget::setTabOrder(form.ZoneT1, form.Son);
     QWidget::setTabOrder(form.Son, form.Volume);
     QWidget::setTabOrder(form.Volume, form.LblSite);
@@ -222,7 +224,7 @@ void completeKeyboardOrder(FrmDorlo& form) {
 
 void connectSpeech(FrmDorlo& form, Voice* voice) {
     auto* returnClicks = new ReturnClicks(&form);
-    for (int k = 1; k <= 60; ++k)
+    for (int k = 1; k <= 2 * kQuestions; ++k)
         form.Cmd[k]->installEventFilter(returnClicks);
     auto* score = new QShortcut(QKeySequence(kScoreKey), &form);
     QObject::connect(score, &QShortcut::activated, &form, [&form] { say(form, scoreText(form)); });
@@ -233,7 +235,7 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
         QAccessibleValueChangeEvent changed(form.Volume, form.Volume->level());
         QAccessible::updateAccessibility(&changed);
     });
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= kQuestions; ++n)
         // Pressed comes before the click that plays, so before the player's report.
         QObject::connect(form.Cmd[n], &QAbstractButton::pressed, form.Cmd[n],
                          [voice, n] { voice->asked = n; });
@@ -243,10 +245,10 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
                      [voice, &form](int, int now) {
                          if (voice->playing)
                              setPressed(form.Cmd[voice->playing], false);
-                         voice->playing = now == 2 ? voice->asked : 0;
+                         voice->playing = now == playback::MediaPlayer::Playing ? voice->asked : 0;
                          if (voice->playing)
                              setPressed(form.Cmd[voice->playing], true);
-                         if (now == 2)
+                         if (now == playback::MediaPlayer::Playing)
                              voice->say(QStringLiteral("lecture"));
                      });
     const auto cannotPlay = [voice] {
@@ -314,11 +316,11 @@ void nameControls(FrmDorlo& form) {
     exposeRoles(form);
     nameHeader(form);
     namePanels(form);
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= kQuestions; ++n)
         describeCheck(form, n);
     completeKeyboardOrder(form);
     auto* voice = new Voice(form);
-    for (int n = 1; n <= 30; ++n)
+    for (int n = 1; n <= kQuestions; ++n)
         voice->lastChecked[n] =
             outcomeText(form.Retour[n]->text()) + QChar(0) + form.Txt[n]->text();
     voice->lastCount = form.LblNbR1->text().toInt();

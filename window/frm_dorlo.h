@@ -33,6 +33,8 @@ class WheelCtl;
 
 namespace window {
 
+using engine::kQuestions; // one panel, one answer box, two buttons per question
+
 // Where the program lies and how the window reads its clock; tests point it elsewhere.
 struct ProgramSettings {
     QString folder;                // the executable's folder
@@ -73,11 +75,11 @@ public:
     QScrollBar* HScroll = nullptr;
     QWidget* ZoneP1 = nullptr;
     QWidget* ZoneP2 = nullptr;
-    std::array<QWidget*, 31> Shape{};
-    std::array<QLabel*, 31> No{};
-    std::array<AnswerBox*, 31> Txt{};
-    std::array<QLabel*, 31> Retour{};
-    std::array<QToolButton*, 61> Cmd{};
+    std::array<QWidget*, kQuestions + 1> Shape{};
+    std::array<QLabel*, kQuestions + 1> No{};
+    std::array<AnswerBox*, kQuestions + 1> Txt{};
+    std::array<QLabel*, kQuestions + 1> Retour{};
+    std::array<QToolButton*, 2 * kQuestions + 1> Cmd{};
 
     // Hidden parts.
     std::array<QLabel*, engine::kRecordSlots> fr{};

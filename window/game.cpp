@@ -1,6 +1,5 @@
 #include "window/game.h"
 
-#include "playback/media_player.h"
 #include "window/frm_dorlo.h"
 #include "window/pictures.h"
 #include "window/signal_close.h"
@@ -12,7 +11,6 @@ namespace window {
 
 int runGame(int argc, char* argv[], const std::function<void(FrmDorlo&)>& beforeShow) {
     catchTerminationSignals();
-    playback::selectMediaBackend();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dorlo-zidoduder-04"));
     QGuiApplication::setWindowIcon(pictures::windowIcon());

@@ -1,6 +1,8 @@
 #pragma once
 // The saved-answers file: 30 lines of a 3-character prefix and an answer, in the 8-bit
 // code page, CR LF line ends. Byte 160 opening a line marks a game not eligible.
+#include "engine/records.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,7 +10,7 @@
 
 namespace window {
 
-constexpr int kAnswers = 30;
+constexpr int kAnswers = engine::kQuestions; // one line per question
 constexpr char kMarker = '\xA0';
 
 // Reading stops here; 30 answers of the answer box's longest text fit well within it.

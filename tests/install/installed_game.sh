@@ -56,12 +56,13 @@ check "installed files: $(diff <(echo "$wanted") <(echo "$actual") | tr '\n' ' '
 check "launcher is a relative link to the program folder" \
     test "$(readlink "$launcher")" = "../lib/$name/$name"
 check "the store installed whole" cmp -s "$build/$store" "$program/$store"
-# The sound output and the MP3 decoder come with the media module, loaded off the window's
-# thread once it is drawn, not with the game.
+# The sound server's client and the MP3 decoder come with the media module, loaded once the
+# window is drawn, not with the game.
 game_libs=$(ldd "$program/$name")
 module_libs=$(ldd "$program/libdorlo-media.so")
-check "the game does not link the sound output" fails grep -qiE 'pulse|mpg123|multimedia' <<<"$game_libs"
-check "the media module links the sound output" grep -q libpulse <<<"$module_libs"
+check "the game links neither the sound server's client nor the decoder" \
+    fails grep -qiE 'libpulse|libmpg123|multimedia' <<<"$game_libs"
+check "the media module links the sound server's client" grep -q libpulse <<<"$module_libs"
 check "the media module links the MP3 decoder" grep -q libmpg123 <<<"$module_libs"
 check "everything the media module needs is found" fails grep -q 'not found' <<<"$module_libs"
 

@@ -24,7 +24,7 @@ QList<QRect> snapshot(const FormControls& c) {
 
 } // namespace
 
-class TstFormLayout : public QObject {
+class TestFormLayout : public QObject {
     Q_OBJECT
 private slots:
     void controlsStandWhereTheGeometrySays_data();
@@ -34,7 +34,7 @@ private slots:
     void valueSurvivesAResizeThatKeepsIt();
 };
 
-void TstFormLayout::controlsStandWhereTheGeometrySays_data() {
+void TestFormLayout::controlsStandWhereTheGeometrySays_data() {
     QTest::addColumn<QSize>("pixels");
     QTest::newRow("design") << QSize(894, 703);
     QTest::newRow("larger") << QSize(1280, 1000);
@@ -43,7 +43,7 @@ void TstFormLayout::controlsStandWhereTheGeometrySays_data() {
     QTest::newRow("2560 wide") << QSize(2560, 1400);
 }
 
-void TstFormLayout::controlsStandWhereTheGeometrySays() {
+void TestFormLayout::controlsStandWhereTheGeometrySays() {
     QFETCH(QSize, pixels);
     testing::StandInForm f;
     const FormControls& c = f.controls();
@@ -90,7 +90,7 @@ void TstFormLayout::controlsStandWhereTheGeometrySays() {
     QCOMPARE(kept->panel[30].top, r.panel[30].top);
 }
 
-void TstFormLayout::minimisedWindowChangesNothing() {
+void TestFormLayout::minimisedWindowChangesNothing() {
     testing::StandInForm f;
     const FormControls& c = f.controls();
     f.window()->resize(600, 400);
@@ -105,7 +105,7 @@ void TstFormLayout::minimisedWindowChangesNothing() {
     QCOMPARE(c.VScroll->maximum(), max);
 }
 
-void TstFormLayout::lowerMaximumMovesTheContent() {
+void TestFormLayout::lowerMaximumMovesTheContent() {
     testing::StandInForm f;
     const FormControls& c = f.controls();
     Scrolling scrolling(c);
@@ -131,7 +131,7 @@ void TstFormLayout::lowerMaximumMovesTheContent() {
     QCOMPARE(c.ZoneP2->y(), 0);
 }
 
-void TstFormLayout::valueSurvivesAResizeThatKeepsIt() {
+void TestFormLayout::valueSurvivesAResizeThatKeepsIt() {
     testing::StandInForm f;
     const FormControls& c = f.controls();
     Scrolling scrolling(c);
@@ -145,5 +145,5 @@ void TstFormLayout::valueSurvivesAResizeThatKeepsIt() {
     QCOMPARE(c.ZoneP2->y(), -80);
 }
 
-QTEST_MAIN(TstFormLayout)
+QTEST_MAIN(TestFormLayout)
 #include "tst_form_layout.moc"

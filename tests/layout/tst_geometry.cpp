@@ -23,7 +23,7 @@ LayoutResult layoutFor(int outerWidth, int outerHeight) {
 
 } // namespace
 
-class TstGeometry : public QObject {
+class TestGeometry : public QObject {
     Q_OBJECT
 private slots:
     void workedExample();
@@ -44,7 +44,7 @@ private slots:
     void absurdSizesStayInRange();
 };
 
-void TstGeometry::workedExample() {
+void TestGeometry::workedExample() {
     const LayoutResult r = layoutFor(13410, 10545);
     QCOMPARE(r.zoneT0Width, 13080);
     QCOMPARE(r.zoneT2Width, 8985);
@@ -85,14 +85,14 @@ void TstGeometry::workedExample() {
     QCOMPARE(r.vScroll.position + 255, 120 + r.zoneT0Width);
 }
 
-void TstGeometry::minimisedChangesNothing() {
+void TestGeometry::minimisedChangesNothing() {
     LayoutInput in;
     in.minimised = true;
     QVERIFY(!computeLayout(in).has_value());
 }
 
 // The viewport is the outer width less 585.
-void TstGeometry::answerBoxFollowsViewportWidth_data() {
+void TestGeometry::answerBoxFollowsViewportWidth_data() {
     QTest::addColumn<int>("viewportWidth");
     QTest::addColumn<int>("tw");
     QTest::newRow("empty") << 0 << 2115;
@@ -103,7 +103,7 @@ void TstGeometry::answerBoxFollowsViewportWidth_data() {
     QTest::newRow("two steps") << 12915 << 2145;
 }
 
-void TstGeometry::answerBoxFollowsViewportWidth() {
+void TestGeometry::answerBoxFollowsViewportWidth() {
     QFETCH(int, viewportWidth);
     QFETCH(int, tw);
     const LayoutResult r = layoutFor(viewportWidth + 585, 10545);
@@ -116,7 +116,7 @@ void TstGeometry::answerBoxFollowsViewportWidth() {
 }
 
 // The viewport is the outer height less 2025.
-void TstGeometry::panelHeightFollowsViewportHeight_data() {
+void TestGeometry::panelHeightFollowsViewportHeight_data() {
     QTest::addColumn<int>("viewportHeight");
     QTest::addColumn<int>("ph");
     QTest::newRow("small") << 3000 << 555;
@@ -127,7 +127,7 @@ void TstGeometry::panelHeightFollowsViewportHeight_data() {
     QTest::newRow("design") << 8520 << 840;
 }
 
-void TstGeometry::panelHeightFollowsViewportHeight() {
+void TestGeometry::panelHeightFollowsViewportHeight() {
     QFETCH(int, viewportHeight);
     QFETCH(int, ph);
     const LayoutResult r = layoutFor(13410, viewportHeight + 2025);
@@ -137,14 +137,14 @@ void TstGeometry::panelHeightFollowsViewportHeight() {
     QCOMPARE(r.vScroll.maximum, std::max(10 * ph + 105 - viewportHeight, 0));
 }
 
-void TstGeometry::narrowWindow_data() {
+void TestGeometry::narrowWindow_data() {
     QTest::addColumn<int>("outerWidth");
     QTest::newRow("330") << 330;
     QTest::newRow("15") << 15;
     QTest::newRow("0") << 0;
 }
 
-void TstGeometry::narrowWindow() {
+void TestGeometry::narrowWindow() {
     QFETCH(int, outerWidth);
     const LayoutResult r = layoutFor(outerWidth, 10545);
     QCOMPARE(r.zoneT0Width, 0);
@@ -158,7 +158,7 @@ void TstGeometry::narrowWindow() {
     QCOMPARE(r.vScroll.position, 120);
 }
 
-void TstGeometry::lowWindow_data() {
+void TestGeometry::lowWindow_data() {
     QTest::addColumn<int>("outerHeight");
     QTest::addColumn<int>("viewportHeight");
     QTest::newRow("at the limit") << 2025 << 0;
@@ -166,7 +166,7 @@ void TstGeometry::lowWindow_data() {
     QTest::newRow("one twip above") << 2026 << 1;
 }
 
-void TstGeometry::lowWindow() {
+void TestGeometry::lowWindow() {
     QFETCH(int, outerHeight);
     QFETCH(int, viewportHeight);
     const LayoutResult r = layoutFor(13410, outerHeight);
@@ -178,7 +178,7 @@ void TstGeometry::lowWindow() {
     QCOMPARE(r.hScroll.position, 1290 + viewportHeight);
 }
 
-void TstGeometry::labelLeftRoundsDown_data() {
+void TestGeometry::labelLeftRoundsDown_data() {
     QTest::addColumn<int>("titleWidth");
     QTest::addColumn<int>("left");
     QTest::newRow("difference -1") << 8986 << -1;
@@ -187,7 +187,7 @@ void TstGeometry::labelLeftRoundsDown_data() {
     QTest::newRow("fits exactly") << 8985 << 0;
 }
 
-void TstGeometry::labelLeftRoundsDown() {
+void TestGeometry::labelLeftRoundsDown() {
     QFETCH(int, titleWidth);
     QFETCH(int, left);
     LayoutInput in;
@@ -200,7 +200,7 @@ void TstGeometry::labelLeftRoundsDown() {
     QCOMPARE(r->lblIndicsLeft, left);
 }
 
-void TstGeometry::gridRowByRow() {
+void TestGeometry::gridRowByRow() {
     const LayoutResult r = layoutFor(13410, 10545);
     for (int i : {28, 29, 30})
         QCOMPARE(r.panel[i].top, r.panel[28].top);
@@ -211,7 +211,7 @@ void TstGeometry::gridRowByRow() {
 }
 
 // A panel height of 570 centres the 285-twip box on a half twip.
-void TstGeometry::halfTwipAnswerBox() {
+void TestGeometry::halfTwipAnswerBox() {
     const LayoutResult r = layoutFor(13410, 5820 + 2025);
     QCOMPARE(r.ph, 570);
     QCOMPARE(r.panel[7].txtTop, 142.5);
@@ -220,7 +220,7 @@ void TstGeometry::halfTwipAnswerBox() {
 }
 
 // Twips sizes that 16-bit values could not hold, laid out by the same rules.
-void TstGeometry::largeScreenBeyondSixteenBits() {
+void TestGeometry::largeScreenBeyondSixteenBits() {
     const LayoutResult r = layoutFor(3840 * 15, 2160 * 15);
     QCOMPARE(r.zoneT0Width, 57270);
     QCOMPARE(r.zoneT2Width, 53175);
@@ -246,7 +246,7 @@ void TstGeometry::largeScreenBeyondSixteenBits() {
     QCOMPARE(wide.vScroll.maximum, 5655 - 975);
 }
 
-void TstGeometry::absurdSizesStayInRange() {
+void TestGeometry::absurdSizesStayInRange() {
     for (int size : {INT_MAX, INT_MIN, -100000}) {
         LayoutInput in;
         in.outerWidth = in.outerHeight = size;
@@ -262,5 +262,5 @@ void TstGeometry::absurdSizesStayInRange() {
     }
 }
 
-QTEST_APPLESS_MAIN(TstGeometry)
+QTEST_APPLESS_MAIN(TestGeometry)
 #include "tst_geometry.moc"

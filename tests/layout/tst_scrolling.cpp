@@ -51,7 +51,7 @@ QList<int> steps(int from, int to, int by) {
 
 } // namespace
 
-class TstScrolling : public QObject {
+class TestScrolling : public QObject {
     Q_OBJECT
 private slots:
     void barValuePlacesTheContent();
@@ -66,7 +66,7 @@ private slots:
     void focusWithBarsNotLaidOutEnds();
 };
 
-void TstScrolling::barValuePlacesTheContent() {
+void TestScrolling::barValuePlacesTheContent() {
     Fixture f(QSize(300, 300)); // both bars have a range
     const FormControls& c = f.c();
     QVERIFY(c.HScroll->maximum() > 0);
@@ -81,7 +81,7 @@ void TstScrolling::barValuePlacesTheContent() {
     QCOMPARE(f.scrolling.contentTop(), 0.0);
 }
 
-void TstScrolling::thumbDragMovesTheContentLive() {
+void TestScrolling::thumbDragMovesTheContentLive() {
     Fixture f(QSize(894, 300));
     QScrollBar* bar = f.c().VScroll;
 
@@ -107,7 +107,7 @@ void TstScrolling::thumbDragMovesTheContentLive() {
     QCOMPARE(f.scrolling.contentTop(), -600.0);
 }
 
-void TstScrolling::wheelSteps_data() {
+void TestScrolling::wheelSteps_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<QList<int>>("deltas");
     QTest::addColumn<QList<int>>("values");
@@ -120,7 +120,7 @@ void TstScrolling::wheelSteps_data() {
         << 0 << QList<int>{-1, -960, 2147483647} << QList<int>{300, 600, 300};
 }
 
-void TstScrolling::wheelSteps() {
+void TestScrolling::wheelSteps() {
     QFETCH(int, start);
     QFETCH(QList<int>, deltas);
     QFETCH(QList<int>, values);
@@ -138,7 +138,7 @@ void TstScrolling::wheelSteps() {
     QCOMPARE(seen, values);
 }
 
-void TstScrolling::wheelLeavesItsArgumentsAlone() {
+void TestScrolling::wheelLeavesItsArgumentsAlone() {
     Fixture f(QSize(894, 300));
     int delta = -120, shift = 4, x = 17, y = -3;
     f.scrolling.Wheel_WheelRotate(delta, shift, x, y);
@@ -150,7 +150,7 @@ void TstScrolling::wheelLeavesItsArgumentsAlone() {
     QCOMPARE(y, -3);
 }
 
-void TstScrolling::focusAboveScrollsUpInSteps() {
+void TestScrolling::focusAboveScrollsUpInSteps() {
     Fixture f(QSize(894, 300));
     QScrollBar* bar = f.c().VScroll;
     bar->setValue(450);
@@ -164,7 +164,7 @@ void TstScrolling::focusAboveScrollsUpInSteps() {
     QCOMPARE(f.form.txt(1)->selectedText(), QStringLiteral("la mer"));
 }
 
-void TstScrolling::focusBelowStopsWithThePanelInside() {
+void TestScrolling::focusBelowStopsWithThePanelInside() {
     Fixture f(QSize(894, 300)); // viewport 2475 high, maximum 3180
     QScrollBar* bar = f.c().VScroll;
     f.form.txt(30)->setText(QStringLiteral("Bolero"));
@@ -182,7 +182,7 @@ void TstScrolling::focusBelowStopsWithThePanelInside() {
     QCOMPARE(rec.values, steps(3000, 2200, -100));
 }
 
-void TstScrolling::focusLeftAndRight() {
+void TestScrolling::focusLeftAndRight() {
     Fixture f(QSize(300, 703)); // viewport 3915 wide, horizontal maximum 8895
     QScrollBar* bar = f.c().HScroll;
     QCOMPARE(bar->maximum(), 8895);
@@ -197,7 +197,7 @@ void TstScrolling::focusLeftAndRight() {
     QCOMPARE(f.scrolling.contentLeft(), -500.0);
 }
 
-void TstScrolling::visiblePanelDoesNotMove() {
+void TestScrolling::visiblePanelDoesNotMove() {
     Fixture f(QSize(894, 300));
     f.c().VScroll->setValue(1000); // panel 8, 1200 to 1755, lies inside 1000 to 3475
     f.form.txt(8)->setText(QStringLiteral("abc"));
@@ -209,7 +209,7 @@ void TstScrolling::visiblePanelDoesNotMove() {
 }
 
 // Bars that cannot move (no layout yet, a page smaller than the panel): no endless loop.
-void TstScrolling::focusWithBarsNotLaidOutEnds() {
+void TestScrolling::focusWithBarsNotLaidOutEnds() {
     testing::StandInForm form;
     Scrolling scrolling(form.controls());
     form.controls().VScroll->setPageStep(100);
@@ -220,5 +220,5 @@ void TstScrolling::focusWithBarsNotLaidOutEnds() {
     scrolling.Txt_GotFocus(31);
 }
 
-QTEST_MAIN(TstScrolling)
+QTEST_MAIN(TestScrolling)
 #include "tst_scrolling.moc"

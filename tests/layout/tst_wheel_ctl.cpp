@@ -83,7 +83,7 @@ struct Arrivals : QObject {
 
 } // namespace
 
-class TstWheelCtl : public QObject {
+class TestWheelCtl : public QObject {
     Q_OBJECT
 private slots:
     void placedInvisibleAtTheCorner();
@@ -98,7 +98,7 @@ private slots:
     void unhookTwiceAndDestroy();
 };
 
-void TstWheelCtl::placedInvisibleAtTheCorner() {
+void TestWheelCtl::placedInvisibleAtTheCorner() {
     QWidget window;
     auto* wheel = new WheelCtl(&window);
     window.show();
@@ -106,7 +106,7 @@ void TstWheelCtl::placedInvisibleAtTheCorner() {
     QVERIFY(!wheel->isVisible());
 }
 
-void TstWheelCtl::eachNotificationScrollsOnce_data() {
+void TestWheelCtl::eachNotificationScrollsOnce_data() {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("via");
     for (int via : {Sent, FromPlatform, AltOnX11}) {
@@ -119,7 +119,7 @@ void TstWheelCtl::eachNotificationScrollsOnce_data() {
     }
 }
 
-void TstWheelCtl::eachNotificationScrollsOnce() {
+void TestWheelCtl::eachNotificationScrollsOnce() {
     QFETCH(QString, target);
     QFETCH(int, via);
     Fixture f;
@@ -141,7 +141,7 @@ void TstWheelCtl::eachNotificationScrollsOnce() {
     QCOMPARE(f.value(), 0);
 }
 
-void TstWheelCtl::argumentsOfTheEvent() {
+void TestWheelCtl::argumentsOfTheEvent() {
     Fixture f;
     QWheelEvent e = wheelAt(QPointF(3, 4), QPointF(640.4, 480.6), QPoint(0, 240));
     QCoreApplication::sendEvent(f.form.txt(7), &e);
@@ -152,7 +152,7 @@ void TstWheelCtl::argumentsOfTheEvent() {
     QCOMPARE(f.seen[0].y, 481);
 }
 
-void TstWheelCtl::eventGoesOnUnchanged() {
+void TestWheelCtl::eventGoesOnUnchanged() {
     Fixture f;
     Arrivals atBox(f.form.txt(1));
     Arrivals atPanel(f.form.controls().Shape[1]);
@@ -164,13 +164,13 @@ void TstWheelCtl::eventGoesOnUnchanged() {
 
 // A new notification may come in the very same stack slot, with the same timestamp, as the
 // one before; the bar keeps its notches to itself.
-void TstWheelCtl::successiveNotificationsEachCount_data() {
+void TestWheelCtl::successiveNotificationsEachCount_data() {
     QTest::addColumn<bool>("fromPlatform");
     QTest::newRow("sent") << false;
     QTest::newRow("from the platform") << true;
 }
 
-void TstWheelCtl::successiveNotificationsEachCount() {
+void TestWheelCtl::successiveNotificationsEachCount() {
     QFETCH(bool, fromPlatform);
     Fixture f;
     const FormControls& c = f.form.controls();
@@ -182,7 +182,7 @@ void TstWheelCtl::successiveNotificationsEachCount() {
     QCOMPARE(f.value(), 2400);
 }
 
-void TstWheelCtl::otherEventsRaiseNothing() {
+void TestWheelCtl::otherEventsRaiseNothing() {
     Fixture f;
     QWidget* box = f.form.txt(1);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
@@ -218,7 +218,7 @@ void TstWheelCtl::otherEventsRaiseNothing() {
     QCOMPARE(f.value(), 300);
 }
 
-void TstWheelCtl::otherWindowsAreNotHooked() {
+void TestWheelCtl::otherWindowsAreNotHooked() {
     Fixture f;
     QWidget other;
     auto* label = new QLabel(&other);
@@ -228,7 +228,7 @@ void TstWheelCtl::otherWindowsAreNotHooked() {
     QVERIFY(f.seen.empty());
 }
 
-void TstWheelCtl::unhookTwiceAndDestroy() {
+void TestWheelCtl::unhookTwiceAndDestroy() {
     Fixture f;
     f.wheel->unHook();
     f.wheel->unHook();
@@ -244,5 +244,5 @@ void TstWheelCtl::unhookTwiceAndDestroy() {
     QCOMPARE(f.value(), 300);
 }
 
-QTEST_MAIN(TstWheelCtl)
+QTEST_MAIN(TestWheelCtl)
 #include "tst_wheel_ctl.moc"

@@ -59,7 +59,7 @@ std::array<QStringList, 31> acceptedForms() {
     return forms;
 }
 
-class Monkey : public QObject {
+class TestMonkey : public QObject {
     Q_OBJECT
 
     QRandomGenerator rng;
@@ -389,5 +389,5 @@ private slots:
 
 } // namespace
 
-QTEST_MAIN(Monkey)
+QTEST_MAIN(TestMonkey)
 #include "tst_monkey.moc"

@@ -14,7 +14,7 @@ using edition::clipStart;
 using edition::storeLength;
 using playback::ExcerptFiles;
 
-class ExcerptFilesTest : public QObject {
+class TestExcerptFiles : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
@@ -225,5 +225,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ExcerptFilesTest)
+QTEST_GUILESS_MAIN(TestExcerptFiles)
 #include "tst_excerpt_files.moc"

@@ -11,7 +11,7 @@
 
 using playback::MediaPlayer;
 
-class MediaModuleMissingTest : public QObject {
+class TestMediaModuleMissing : public QObject {
     Q_OBJECT
 
 private slots:
@@ -49,5 +49,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MediaModuleMissingTest)
+QTEST_MAIN(TestMediaModuleMissing)
 #include "tst_media_module_missing.moc"

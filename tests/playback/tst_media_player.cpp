@@ -15,7 +15,7 @@
 
 using playback::MediaPlayer;
 
-class MediaPlayerTest : public QObject {
+class TestMediaPlayer : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QByteArray frames_;
@@ -235,5 +235,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MediaPlayerTest)
+QTEST_MAIN(TestMediaPlayer)
 #include "tst_media_player.moc"

@@ -50,7 +50,7 @@ public slots:
     }
 };
 
-class PlaybackControlTest : public QObject {
+class TestPlaybackControl : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
@@ -290,5 +290,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlaybackControlTest)
+QTEST_MAIN(TestPlaybackControl)
 #include "tst_playback_control.moc"

@@ -23,7 +23,7 @@ void drag(VolumeKnob& knob, double by, int button = 1) {
 
 } // namespace
 
-class VolumeTest : public QObject {
+class TestVolume : public QObject {
     Q_OBJECT
 private slots:
     void scale_data() {
@@ -140,5 +140,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(VolumeTest)
+QTEST_MAIN(TestVolume)
 #include "tst_volume.moc"

@@ -128,4 +128,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSavedAnswers)
-#include "test_saved_answers.moc"
+#include "tst_saved_answers.moc"

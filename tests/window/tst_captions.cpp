@@ -102,4 +102,4 @@ private slots:
 };
 
 QTEST_MAIN(TestCaptions)
-#include "test_captions.moc"
+#include "tst_captions.moc"

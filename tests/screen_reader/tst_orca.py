@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A blind player's game under Orca: what Orca says for each thing the player does.
 
-Usage: test_orca.py <build folder>. Fails, with what Orca said, at the first row whose
+Usage: tst_orca.py <build folder>. Fails, with what Orca said, at the first row whose
 speech does not come; fails with a clear message when Orca or its desktop cannot start.
 """
 

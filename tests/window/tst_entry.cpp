@@ -256,4 +256,4 @@ private slots:
 };
 
 QTEST_MAIN(TestEntry)
-#include "test_entry.moc"
+#include "tst_entry.moc"

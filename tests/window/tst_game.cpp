@@ -105,4 +105,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestGame)
-#include "test_game.moc"
+#include "tst_game.moc"

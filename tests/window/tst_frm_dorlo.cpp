@@ -437,4 +437,4 @@ private slots:
 };
 
 QTEST_MAIN(TestFrmDorlo)
-#include "test_frm_dorlo.moc"
+#include "tst_frm_dorlo.moc"
