@@ -5,19 +5,46 @@
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <QWidget>
+
+#include <optional>
 
 namespace window::accessibility {
 namespace {
 
-constexpr const char* kRole = "dorloAccessibleRole";
-constexpr const char* kConcealed = "dorloAccessibleConcealed";
-constexpr const char* kLabel = "dorloAccessibleLabel";
-constexpr const char* kPressed = "dorloAccessiblePressed";
+// What the window says of a widget beyond its class; kept beside the widget, not in it, and
+// dropped with it.
+struct Marks {
+    std::optional<QAccessible::Role> role;
+    bool concealed = false;
+    QPointer<QWidget> label;
+    bool pressed = false;
+};
+
+QHash<const QObject*, Marks>& allMarks() {
+    static QHash<const QObject*, Marks> marks;
+    return marks;
+}
+
+const Marks* marksOf(const QObject* o) {
+    const auto& marks = allMarks();
+    const auto it = marks.constFind(o);
+    return it == marks.cend() ? nullptr : &*it;
+}
+
+Marks& mark(QWidget* w) {
+    auto& marks = allMarks();
+    if (!marks.contains(w))
+        QObject::connect(w, &QObject::destroyed, [](QObject* gone) { allMarks().remove(gone); });
+    return marks[w];
+}
 
 bool concealed(const QObject* o) {
-    return o->property(kConcealed).toBool();
+    const Marks* m = marksOf(o);
+    return m && m->concealed;
 }
 
 // The widget's children that are shown to assistive technologies.
@@ -52,8 +79,8 @@ public:
         auto rels =
             QAccessibleWidget::relations(match & (QAccessible::Label | QAccessible::Labelled));
         if (match & QAccessible::Label)
-            if (auto* label = widget()->property(kLabel).value<QWidget*>())
-                if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(label))
+            if (const Marks* m = marksOf(widget()); m && m->label)
+                if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(m->label))
                     rels.append({iface, QAccessible::Label});
         return rels;
     }
@@ -64,7 +91,8 @@ public:
             s.checkable = true;
             s.checked = b->isChecked();
         }
-        s.pressed = s.pressed || widget()->property(kPressed).toBool();
+        const Marks* m = marksOf(widget());
+        s.pressed = s.pressed || (m && m->pressed);
         return s;
     }
 
@@ -117,12 +145,12 @@ private:
 QAccessibleInterface* factory(const QString&, QObject* object) {
     if (!object || !object->isWidgetType())
         return nullptr;
-    const QVariant role = object->property(kRole);
-    if (!role.isValid())
+    const Marks* m = marksOf(object);
+    if (!m || !m->role)
         return nullptr;
     if (auto* knob = qobject_cast<playback::VolumeKnob*>(object))
         return new Knob(knob);
-    return new Exposed(static_cast<QWidget*>(object), QAccessible::Role(role.toInt()));
+    return new Exposed(static_cast<QWidget*>(object), *m->role);
 }
 
 } // namespace
@@ -139,20 +167,20 @@ void forgetStockInterface(QWidget* w) {
 }
 
 void exposeAs(QWidget* w, QAccessible::Role role) {
-    w->setProperty(kRole, int(role));
+    mark(w).role = role;
     forgetStockInterface(w);
 }
 
 void labelBy(QWidget* container, QWidget* label) {
-    container->setProperty(kLabel, QVariant::fromValue(label));
+    mark(container).label = label;
 }
 
 void setPressed(QWidget* button, bool pressed) {
-    button->setProperty(kPressed, pressed);
+    mark(button).pressed = pressed;
 }
 
 void conceal(QWidget* w) {
-    w->setProperty(kConcealed, true);
+    mark(w).concealed = true;
 }
 
 void installFactory() {
