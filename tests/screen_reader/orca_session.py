@@ -214,7 +214,11 @@ class Session:
         self._spawn("speechd", ["speech-dispatcher", "-s", "-t", "0", "-C", conf], env=env)
         self._wait_for("speech-dispatcher", lambda: os.path.exists(
             os.path.join(runtime, "speech-dispatcher", "speechd.sock")), 20)
-        self.debug_file = os.path.join(self.tmp, "orca-debug.out")
+        self.orca_env = env
+        self._spawn_orca("orca-debug.out")
+
+    def _spawn_orca(self, debug_name):
+        self.debug_file = os.path.join(self.tmp, debug_name)
         wrapper = os.path.join(self.tmp, "orca_flushed.py")
         with open(wrapper, "w") as f:
             f.write(ORCA_WRAPPER)
@@ -222,8 +226,15 @@ class Session:
         with open(shutil.which("orca")) as f:
             python = f.readline()[2:].strip()
         self._spawn("orca", [python, wrapper, shutil.which("orca"), "--replace",
-                             "--debug-file=" + self.debug_file], env=env)
+                             "--debug-file=" + self.debug_file], env=self.orca_env)
         self._wait_for("Orca", lambda: self._debug_has("Startup complete"), 30)
+
+    def restart_orca(self):
+        """A new Orca, as after a crash; what it says is read from its own debug file."""
+        self._read_speech()
+        self.speech_pos = 0
+        self._partial = ""
+        self._spawn_orca(f"orca-debug-{len(self.speech)}.out")
 
     def _debug_has(self, text):
         try:

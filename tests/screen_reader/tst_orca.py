@@ -122,6 +122,8 @@ def game_outlives_orca(s):
     s.keys("Tab", "Tab", "F2", gap=0.3)
     game = s.procs["game"]
     assert game.poll() is None, "the game ended with Orca"
+    s.restart_orca()
+    step(s, "F2", r"^notification 1 sur 30\. ", timeout=10)
     game.send_signal(signal.SIGTERM)
     game.wait(20)
     with open(os.path.join(s.game_folder, GAME + ".REP"), encoding="cp1252") as f:
