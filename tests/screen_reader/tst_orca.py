@@ -28,6 +28,14 @@ def step(s, key, pattern, timeout=5):
     return s.expect(pattern, since=mark, timeout=timeout)
 
 
+def silent(s, key, why):
+    """Presses one key and checks that no notification follows within a second."""
+    mark = s.mark()
+    s.keys(key, gap=1.0)
+    said = [t for t in s.spoken_since(mark) if t.startswith("notification")]
+    assert not said, f"{why}: {said!r}"
+
+
 @row
 def switch_state(s):
     # From question 1's play button, back over the site link and the knob to the switch.
@@ -51,10 +59,7 @@ def play_feedback(s):
     step(s, "Tab", r"^Question 1, écouter l'extrait bouton")
     step(s, "Return", r"^notification lecture\.$")
     step(s, "Tab", r"^Question 1, arrêter l'écoute bouton")
-    mark = s.mark()
-    s.keys("Return", gap=1.0)
-    said = [t for t in s.spoken_since(mark) if t.startswith("notification")]
-    assert not said, f"stopping was spoken over: {said!r}"
+    silent(s, "Return", "stopping was spoken over")
 
 
 @row
@@ -78,10 +83,7 @@ def faux_then_correct_with_count(s):
     s.keys("BackSpace", "BackSpace", "BackSpace", gap=0.15)
     s.type_spaced("la truite", 60)
     step(s, "Return", r"^notification Correct\. 1 sur 30\.$")
-    mark = s.mark()
-    s.keys("Return", gap=1.0)  # nothing changed: nothing is said
-    said = [t for t in s.spoken_since(mark) if t.startswith("notification")]
-    assert not said, f"an unchanged check was spoken: {said!r}"
+    silent(s, "Return", "an unchanged check was spoken")
 
 
 @row
