@@ -61,10 +61,15 @@ QString answers(const QString& extra = {}, bool seed = true) {
     return text + extra;
 }
 
+// The score in two characters that are no look-alikes: 7 is "3J", 30 is "7A".
+QString scoreMark(int n) {
+    return QString(u"3467"_s[n / 10]) + u"ACDEFGHJKL"_s[n % 10];
+}
+
 QString codesLines() {
     QString text;
     for (int n = 1; n <= 30; ++n)
-        text += u"code-%1 = E%2KIT / N%2KIT\n"_s.arg(n).arg(n, 2, 10, QChar(u'0'));
+        text += u"code-%1 = E%2KYT / N%2KYT\n"_s.arg(n).arg(scoreMark(n));
     return text;
 }
 
@@ -212,9 +217,9 @@ private slots:
         std::array<QString, 31> boxes;
         for (int n = 1; n <= 29; ++n) {
             QCOMPARE(engine::rankingCode(tables, unpacked.codes, n, false, boxes).caption,
-                     u"E%1KIT"_s.arg(n, 2, 10, QChar(u'0')));
+                     u"E%1KYT"_s.arg(scoreMark(n)));
             QCOMPARE(engine::rankingCode(tables, unpacked.codes, n, true, boxes).caption,
-                     u"N%1KIT"_s.arg(n, 2, 10, QChar(u'0')));
+                     u"N%1KYT"_s.arg(scoreMark(n)));
         }
     }
 
@@ -241,13 +246,16 @@ private slots:
         QTest::newRow("34 forms") << replaced(u"= Norma"_s, u"= Norma / Casta Diva"_s) << -1
                                   << QByteArray() << QString() << u"34 forms in all"_s;
         QTest::newRow("small letters in a code")
-            << answers(codesLines().replace(u"E07KIT"_s, u"e07kit"_s), false) << -1 << QByteArray()
-            << QString() << u"code-7: \"e07kit\" is not six digits or capitals"_s;
+            << answers(codesLines().replace(u"E3JKYT"_s, u"e3jkyt"_s), false) << -1 << QByteArray()
+            << QString() << u"code-7: \"e3jkyt\" is not six digits or capitals"_s;
+        QTest::newRow("a look-alike in a code")
+            << answers(codesLines().replace(u"N3JKYT"_s, u"N3JKOT"_s), false) << -1 << QByteArray()
+            << QString() << u"answers.txt: line 41: code-7: \"N3JKOT\" holds 'O', a look-alike"_s;
         QTest::newRow("a code twice")
-            << answers(codesLines().replace(u"N09KIT"_s, u"E03KIT"_s), false) << -1 << QByteArray()
+            << answers(codesLines().replace(u"N3LKYT"_s, u"E3EKYT"_s), false) << -1 << QByteArray()
             << QString() << u"already a code of score 3"_s;
         QTest::newRow("codes of one score missing")
-            << answers(codesLines().remove(u"code-30 = E30KIT / N30KIT\n"_s), false) << -1
+            << answers(codesLines().remove(u"code-30 = E7AKYT / N7AKYT\n"_s), false) << -1
             << QByteArray() << QString() << u"code-30 is missing"_s;
         QTest::newRow("neither seed nor codes")
             << answers({}, false) << -1 << QByteArray() << QString() << u"\"seed\" is missing"_s;

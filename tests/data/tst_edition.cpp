@@ -163,6 +163,11 @@ private slots:
                 const engine::RankingCode code =
                     engine::rankingCode(tables_, answers_.codes, n, invalide, none);
                 QCOMPARE(code.caption.size(), 6);
+                // No look-alikes in any of the sixty, score 30's never shown half included.
+                const QString stored = engine::storedCode(tables_, answers_.codes, n, invalide);
+                QCOMPARE(stored.size(), 6);
+                for (QChar c : u"0O1I2Z5S8B"_qs)
+                    QVERIFY2(!stored.contains(c), qPrintable(QString::number(n) + ": " + stored));
             }
         }
     }

@@ -33,7 +33,8 @@ struct Reading {
     std::map<QString, int> codeScore;                   // every code given, to its score
 };
 
-// "code-N = eligible / not eligible": two distinct codes of six digits or capitals.
+// "code-N = eligible / not eligible": two distinct codes of six digits or capitals, none of
+// them a look-alike.
 bool readCodes(Reading& r, const QString& key, int score, const QString& value, int lineNumber,
                const QString& where, QString* error) {
     const QStringList codes = value.split(u'/');
@@ -46,6 +47,13 @@ bool readCodes(Reading& r, const QString& key, int score, const QString& value, 
         if (code.size() != 6 || !std::all_of(code.begin(), code.end(), isCodeCharacter)) {
             fail(error,
                  where + QStringLiteral("%1: \"%2\" is not six digits or capitals").arg(key, code));
+            return false;
+        }
+        if (const auto lookAlike = std::find_if(code.begin(), code.end(), isLookAlike);
+            lookAlike != code.end()) {
+            fail(error, where + QStringLiteral("%1: \"%2\" holds '%3', a look-alike: codes leave "
+                                               "out 0 O 1 I 2 Z 5 S 8 B")
+                                    .arg(key, code, QString(*lookAlike)));
             return false;
         }
         if (const auto other = r.codeScore.find(code); other != r.codeScore.end()) {

@@ -196,13 +196,13 @@ bool makeTables(Rng& rng, const Edition& edition, Generated& data, TableIndex& t
 }
 
 // Ranking codes: the author's, or digits and capitals the score's variant-1 table accepts,
-// all distinct.
+// look-alikes left out, all distinct.
 void pickCodes(Rng& rng, const Edition& edition, Generated& data, const TableIndex& tableIndex) {
     QSet<QString> used;
     auto pickCode = [&](const Table& table) {
         std::vector<char16_t> accepted;
         for (const engine::SubstEntry& e : table.entries) {
-            if ((e.in >= u'0' && e.in <= u'9') || (e.in >= u'A' && e.in <= u'Z'))
+            if (isCodeCharacter(QChar(e.in)) && !isLookAlike(QChar(e.in)))
                 accepted.push_back(e.in);
         }
         QString code;

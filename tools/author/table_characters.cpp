@@ -35,6 +35,10 @@ bool isCodeCharacter(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
 }
 
+bool isLookAlike(QChar c) {
+    return QStringView(u"0O1I2Z5S8B").contains(c);
+}
+
 std::optional<Need> analyse(const QString& form, QString* why) {
     Need need;
     need.others.insert(u'#');

@@ -18,6 +18,9 @@ inline constexpr int kClasses = 26;
 bool isAccentedCapital(char16_t c);
 bool isLetterClass(char16_t cls);
 bool isCodeCharacter(QChar c);
+// 0 O, 1 I, 2 Z, 5 S and 8 B are copied for one another, by eye or by ear: no ranking code of
+// an edition holds them.
+bool isLookAlike(QChar c);
 
 // The characters one answer form needs its table to hold, by kind.
 struct Need {
