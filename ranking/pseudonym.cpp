@@ -6,6 +6,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
+#include <unicode/uniset.h>
 #include <unicode/unistr.h>
 #include <unicode/uspoof.h>
 #include <unicode/uversion.h>
@@ -46,8 +47,7 @@ bool invisible(char32_t c) {
         u_isUWhiteSpace(c))
         return true;
     const int8_t type = u_charType(c);
-    return type == U_FORMAT_CHAR || type == U_CONTROL_CHAR || type == U_UNASSIGNED ||
-           type == U_PRIVATE_USE_CHAR || type == U_SURROGATE;
+    return type == U_FORMAT_CHAR || type == U_CONTROL_CHAR;
 }
 
 bool allowed(char32_t c) {
@@ -60,10 +60,24 @@ bool allowed(char32_t c) {
 struct Icu {
     const icu::Normalizer2* nfkcCaseFold = nullptr;
     USpoofChecker* spoof = nullptr;
+    // The sets the grapheme rules use for Indic conjuncts (a consonant, a virama, a consonant).
+    icu::UnicodeSet viramas, consonants;
+    // Where the joining characters differ from the marks.
+    icu::UnicodeSet marksNotJoining, lettersJoining;
     bool ok = false;
 
     Icu() {
         UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString scripts =
+            u"[\\p{sc=Deva}\\p{sc=Beng}\\p{sc=Gujr}\\p{sc=Orya}\\p{sc=Telu}\\p{sc=Mlym}]";
+        viramas.applyPattern(u"[" + scripts + u"&\\p{Indic_Syllabic_Category=Virama}]", status);
+        consonants.applyPattern(u"[" + scripts + u"&\\p{Indic_Syllabic_Category=Consonant}]",
+                                status);
+        marksNotJoining.applyPattern(u"[\\p{M}-\\p{gcb=Extend}-\\p{gcb=SpacingMark}]", status);
+        lettersJoining.applyPattern(u"[[\\p{gcb=Extend}\\p{gcb=SpacingMark}]&[\\p{L}\\p{Nd}]]",
+                                    status);
+        for (icu::UnicodeSet* set : {&viramas, &consonants, &marksNotJoining, &lettersJoining})
+            set->freeze();
         nfkcCaseFold = icu::Normalizer2::getNFKCCasefoldInstance(status);
         spoof = uspoof_open(&status);
         uspoof_setRestrictionLevel(spoof, USPOOF_HIGHLY_RESTRICTIVE);
@@ -101,9 +115,46 @@ QString characterError(const QList<uint>& characters) {
     return {};
 }
 
-// Counts what a reader sees, and refuses the sequences a browser's pattern cannot count alike:
-// each character must be one letter, digit or sign followed by the marks Unicode joins to it.
-QString lengthError(const QString& shown) {
+// Where a browser's pattern ends each character: a base with the marks joined to it, a consonant
+// also taking the consonants a virama conjoins to it. Returns the ends, in code points; none when
+// a mark comes first.
+QList<qsizetype> unitEnds(const QList<uint>& cps) {
+    const Icu& data = icu();
+    QList<qsizetype> ends;
+    qsizetype i = 0;
+    const qsizetype n = cps.size();
+    const auto skipJoining = [&](qsizetype from, bool stopAtVirama) {
+        while (from < n && joinsPrevious(cps[from]) &&
+               !(stopAtVirama && data.viramas.contains(UChar32(cps[from]))))
+            ++from;
+        return from;
+    };
+    while (i < n) {
+        if (joinsPrevious(cps[i]))
+            return {};
+        if (data.consonants.contains(UChar32(cps[i]))) {
+            ++i;
+            for (;;) {
+                const qsizetype virama = skipJoining(i, true);
+                if (virama == n || !data.viramas.contains(UChar32(cps[virama])))
+                    break;
+                const qsizetype next = skipJoining(virama + 1, false);
+                if (next == n || !data.consonants.contains(UChar32(cps[next])))
+                    break;
+                i = next + 1;
+            }
+        } else {
+            ++i;
+        }
+        i = skipJoining(i, false);
+        ends.append(i);
+    }
+    return ends;
+}
+
+// Counts what a reader sees (ICU's grapheme clusters), and refuses the sequences the form's
+// pattern would count otherwise, accents on no letter, and more than a few accents in a row.
+QString lengthError(const QString& shown, const QList<uint>& cps) {
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<icu::BreakIterator> it(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
@@ -111,31 +162,35 @@ QString lengthError(const QString& shown) {
         return QStringLiteral(u"Le pseudonyme ne peut pas être vérifié pour l'instant.");
     const icu::UnicodeString text = toIcu(shown);
     it->setText(text);
-    int count = 0;
+    const QList<qsizetype> units = unitEnds(cps);
+    qsizetype count = 0;
+    qsizetype begin = 0;
     for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE;
          start = end, end = it->next()) {
-        ++count;
-        const QList<uint> cluster = fromIcu(text.tempSubStringBetween(start, end)).toUcs4();
-        const char32_t base = cluster.front();
+        const qsizetype last = begin + text.countChar32(start, end - start);
+        const char32_t base = cps[begin];
         if (joinsPrevious(base))
             return QStringLiteral(u"Le pseudonyme contient un accent (%1) qui ne suit "
                                   u"aucune lettre.")
                 .arg(codePoint(base));
-        for (qsizetype i = 1; i < cluster.size(); ++i) {
-            if (!joinsPrevious(cluster[i]))
-                return QStringLiteral(u"Le pseudonyme contient « %1 », une suite de "
-                                      u"caractères qui n'est pas admise.")
-                    .arg(QString::fromUcs4(reinterpret_cast<const char32_t*>(cluster.data()),
-                                           cluster.size()));
-        }
-        if (cluster.size() > 1 && !u_isalpha(base) && u_charType(base) != U_DECIMAL_DIGIT_NUMBER)
+        if (last - begin > 1 && !u_isalpha(base) && u_charType(base) != U_DECIMAL_DIGIT_NUMBER)
             return QStringLiteral(u"Le pseudonyme contient un accent (%1) qui ne suit "
                                   u"aucune lettre.")
-                .arg(codePoint(cluster[1]));
-        if (cluster.size() - 1 > kMaxMarksPerCharacter)
-            return QStringLiteral(u"Le pseudonyme porte plus de %1 accents sur un même "
-                                  u"caractère.")
-                .arg(kMaxMarksPerCharacter);
+                .arg(codePoint(cps[begin + 1]));
+        if (count >= units.size() || units[count] != last)
+            return QStringLiteral(u"Le pseudonyme contient « %1 », une suite de "
+                                  u"caractères qui n'est pas admise.")
+                .arg(fromIcu(text.tempSubStringBetween(start, end)));
+        int piled = 0;
+        for (qsizetype i = begin + 1; i < last; ++i) {
+            piled = joinsPrevious(cps[i]) ? piled + 1 : 0;
+            if (piled > kMaxMarksPerCharacter)
+                return QStringLiteral(u"Le pseudonyme porte plus de %1 accents sur un même "
+                                      u"caractère.")
+                    .arg(kMaxMarksPerCharacter);
+        }
+        ++count;
+        begin = last;
     }
     if (count > kMaxPseudonymLength)
         return QStringLiteral(u"Le pseudonyme a %1 caractères ; %2 au plus sont admis.")
@@ -144,9 +199,8 @@ QString lengthError(const QString& shown) {
     return {};
 }
 
-QString spoofError(const QString& shown) {
+QString spoofError(const icu::UnicodeString& text) {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::UnicodeString text = toIcu(shown);
     const int32_t failed =
         uspoof_check2(icu().spoof, text.getBuffer(), text.length(), nullptr, &status);
     if (U_FAILURE(status))
@@ -163,8 +217,7 @@ QString spoofError(const QString& shown) {
     return {};
 }
 
-QString keyOf(const QString& shown, UErrorCode& status) {
-    const icu::UnicodeString folded = icu().nfkcCaseFold->normalize(toIcu(shown), status);
+QString keyOf(const icu::UnicodeString& folded, UErrorCode& status) {
     const icu::UnicodeString spaced = toIcu(fromIcu(folded).simplified());
     icu::UnicodeString skeleton;
     uspoof_getSkeletonUnicodeString(icu().spoof, 0, spaced, skeleton, &status);
@@ -187,13 +240,19 @@ PseudonymCheck checkPseudonym(const QString& typed) {
     }
     result.error = characterError(characters);
     if (result.error.isEmpty())
-        result.error = lengthError(shown);
-    if (result.error.isEmpty())
-        result.error = spoofError(shown);
+        result.error = lengthError(shown, characters);
     if (!result.error.isEmpty())
         return result;
     UErrorCode status = U_ZERO_ERROR;
-    const QString key = keyOf(shown, status);
+    const icu::UnicodeString text = toIcu(shown);
+    const icu::UnicodeString folded = icu().nfkcCaseFold->normalize(text, status);
+    // Folded too: mathematical letters are of no script until NFKC gives them one.
+    result.error = spoofError(text);
+    if (result.error.isEmpty() && U_SUCCESS(status))
+        result.error = spoofError(folded);
+    if (!result.error.isEmpty())
+        return result;
+    const QString key = keyOf(folded, status);
     if (U_FAILURE(status) || key.isEmpty()) {
         qCritical("No key for a pseudonym: %s", u_errorName(status));
         result.error = QStringLiteral(u"Le pseudonyme ne peut pas être vérifié pour l'instant.");
@@ -201,6 +260,42 @@ PseudonymCheck checkPseudonym(const QString& typed) {
     }
     result.pseudonym = Pseudonym{shown, key};
     return result;
+}
+
+namespace {
+
+QString classItems(const icu::UnicodeSet& set) {
+    const auto escaped = [](UChar32 c) {
+        return QStringLiteral("\\u{%1}").arg(c, 0, 16);
+    };
+    QString out;
+    for (int32_t r = 0; r < set.getRangeCount(); ++r) {
+        out += escaped(set.getRangeStart(r));
+        if (set.getRangeEnd(r) != set.getRangeStart(r))
+            out += u'-' + escaped(set.getRangeEnd(r));
+    }
+    return out;
+}
+
+} // namespace
+
+const QString& pseudonymPattern() {
+    static const QString pattern = [] {
+        const Icu& data = icu();
+        // v-flag classes; each unit is matched atomically, (?=(…))\1, as the grapheme rules
+        // join greedily and to spare the browser any backtracking.
+        const QString marks = "[\\p{M}--[" + classItems(data.marksNotJoining) + "]]";
+        const QString joining = "[" + marks + classItems(data.lettersJoining) + "]";
+        const QString base =
+            "[^" + marks + classItems(data.lettersJoining) + classItems(data.consonants) + "]";
+        const QString virama = "[" + classItems(data.viramas) + "]";
+        const QString consonant = "[" + classItems(data.consonants) + "]";
+        const QString unit = "(?=(" + consonant + "(?:[" + joining + "--" + virama + "]*" + virama +
+                             joining + "*" + consonant + ")*" + joining + "*|" + base + joining +
+                             "*))\\1";
+        return QStringLiteral("\\s*(?:%1){1,%2}\\s*").arg(unit).arg(kMaxPseudonymLength);
+    }();
+    return pattern;
 }
 
 QString pseudonymKeyVersion() {
