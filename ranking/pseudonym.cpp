@@ -221,7 +221,8 @@ QString keyOf(const icu::UnicodeString& folded, UErrorCode& status) {
     const icu::UnicodeString spaced = toIcu(fromIcu(folded).simplified());
     icu::UnicodeString skeleton;
     uspoof_getSkeletonUnicodeString(icu().spoof, 0, spaced, skeleton, &status);
-    return fromIcu(skeleton);
+    // Composed, as canonically equivalent keys stay equal and most keys then read as the name.
+    return fromIcu(skeleton).normalized(QString::NormalizationForm_C);
 }
 
 } // namespace
