@@ -199,10 +199,10 @@ QString lengthError(const QString& shown, const QList<uint>& cps) {
     return {};
 }
 
-QString spoofError(const icu::UnicodeString& text) {
+QString spoofError(const icu::UnicodeString& text, int32_t checks) {
     UErrorCode status = U_ZERO_ERROR;
     const int32_t failed =
-        uspoof_check2(icu().spoof, text.getBuffer(), text.length(), nullptr, &status);
+        checks & uspoof_check2(icu().spoof, text.getBuffer(), text.length(), nullptr, &status);
     if (U_FAILURE(status))
         return QStringLiteral(u"Le pseudonyme ne peut pas être vérifié pour l'instant.");
     if (failed & USPOOF_RESTRICTION_LEVEL)
@@ -247,10 +247,11 @@ PseudonymCheck checkPseudonym(const QString& typed) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString text = toIcu(shown);
     const icu::UnicodeString folded = icu().nfkcCaseFold->normalize(text, status);
-    // Folded too: mathematical letters are of no script until NFKC gives them one.
-    result.error = spoofError(text);
+    // Scripts folded too, as mathematical letters have none until NFKC gives them one; but
+    // not the accents, as folding makes a dotted i of the Turkish İ.
+    result.error = spoofError(text, USPOOF_ALL_CHECKS);
     if (result.error.isEmpty() && U_SUCCESS(status))
-        result.error = spoofError(folded);
+        result.error = spoofError(folded, USPOOF_RESTRICTION_LEVEL | USPOOF_MIXED_NUMBERS);
     if (!result.error.isEmpty())
         return result;
     const QString key = keyOf(folded, status);
