@@ -221,8 +221,9 @@ QString keyOf(const icu::UnicodeString& folded, UErrorCode& status) {
     const icu::UnicodeString spaced = toIcu(fromIcu(folded).simplified());
     icu::UnicodeString skeleton;
     uspoof_getSkeletonUnicodeString(icu().spoof, 0, spaced, skeleton, &status);
-    // Composed, as canonically equivalent keys stay equal and most keys then read as the name.
-    return fromIcu(skeleton).normalized(QString::NormalizationForm_C);
+    // Folded again, as the skeleton maps some characters to capitals (zero to O); this also
+    // composes it, so most keys read as the name.
+    return fromIcu(icu().nfkcCaseFold->normalize(skeleton, status));
 }
 
 } // namespace

@@ -90,6 +90,8 @@ private slots:
         QTest::newRow("sharp s") << u"Straße"_qs << u"Straße"_qs << u"STRASSE"_qs << QString();
         QTest::newRow("ligature") << u"ﬁlou"_qs << u"ﬁlou"_qs << u"filou"_qs << QString();
         QTest::newRow("Turkish") << u"İstanbul"_qs << u"İstanbul"_qs << QString() << QString();
+        QTest::newRow("zero for O")
+            << u"LEA2009"_qs << u"LEA2009"_qs << u"lea2OO9"_qs << u"LEA2019"_qs;
         QTest::newRow("all Cyrillic") << u"рара"_qs << u"рара"_qs << u"PAPA"_qs << QString();
         QTest::newRow("Latin with Han")
             << u"Kenji 健二"_qs << u"Kenji 健二"_qs << QString() << u"Kenji"_qs;
