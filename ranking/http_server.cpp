@@ -209,6 +209,9 @@ private:
     void readBody() {
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](error_code ec, std::size_t) {
+                             // A chunk header too long for the buffer is a body too large.
+                             if (ec == http::error::buffer_overflow)
+                                 return self->refuse(413);
                              if (ec)
                                  return self->refuse(refusalFor(ec));
                              self->dispatch();
