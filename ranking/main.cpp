@@ -1,6 +1,8 @@
 // dorlo-ranking: the publisher's permanent ranking, where a game's ranking code counts.
 #include "code_book.h"
+#include "csv_transfer.h"
 #include "rate_limiter.h"
+#include "routes.h"
 #include "site.h"
 #include "store.h"
 
@@ -22,14 +24,19 @@ struct Options {
     int port = 8080;
     std::string database = "sqlite:ranking.sqlite";
     int rateLimit = 20;
+    ranking::StoreOptions store;
+    std::string importFile, exportFile;
 };
 
 constexpr const char* kUsage =
     "usage: dorlo-ranking [--listen HOST:PORT] [--database sqlite:PATH | postgresql://…]\n"
-    "                     [--rate-limit N]\n"
+    "                     [--rate-limit N] [--db-timeout MS] [--import|--export FILE.csv]\n"
     "  --listen      address to serve on (default 127.0.0.1:8080; port 0: any free port)\n"
     "  --database    sqlite:PATH (default sqlite:ranking.sqlite) or a libpq URL\n"
-    "  --rate-limit  submissions a minute per client address (default 20; 0: no limit)\n";
+    "  --rate-limit  submissions a minute per client address (default 20; 0: no limit)\n"
+    "  --db-timeout  bound on each statement, lock and wait for the database (default 2000)\n"
+    "  --import      adds the entries of a CSV file (pseudo;score;eligible;date), then exits\n"
+    "  --export      writes the ranking to a CSV file of that format, then exits\n";
 
 bool parseInt(const std::string& text, int low, int high, int& out) {
     try {
@@ -74,6 +81,14 @@ bool parse(int argc, char** argv, Options& o) {
                           << ": expected a number from 0\n";
                 return false;
             }
+        } else if (arg == "--db-timeout") {
+            if (!parseInt(value, 100, 600000, o.store.timeoutMs)) {
+                std::cerr << "dorlo-ranking: --db-timeout " << value
+                          << ": expected milliseconds from 100\n";
+                return false;
+            }
+        } else if (arg == "--import" || arg == "--export") {
+            (arg == "--import" ? o.importFile : o.exportFile) = value;
         } else {
             std::cerr << "dorlo-ranking: unknown option " << arg << "\n" << kUsage;
             return false;
@@ -100,13 +115,17 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<ranking::Store> store;
     try {
-        store = ranking::openStore(options.database);
+        store = ranking::openStore(options.database, options.store);
     } catch (const ranking::StoreError& e) {
         std::cerr << "dorlo-ranking: " << e.what() << "\n";
         return 1;
     }
+    if (!options.importFile.empty() || !options.exportFile.empty())
+        return options.importFile.empty() ? ranking::exportCsv(*store, options.exportFile)
+                                          : ranking::importCsv(*store, options.importFile);
     const ranking::CodeBook codes = ranking::CodeBook::ofThisEdition();
     ranking::RateLimiter limiter(options.rateLimit);
+    ranking::Service service(*store, codes);
 
     httplib::Server server;
     // Enough workers for many clients keeping their connection open.
@@ -117,7 +136,7 @@ int main(int argc, char** argv) {
     // Headers and body go out in separate writes: without this, each answer waits for the
     // client's delayed acknowledgement.
     server.set_tcp_nodelay(true);
-    ranking::installRoutes(server, *store, codes, limiter);
+    ranking::installRoutes(server, ranking::routes(service, limiter));
     // The library listens with a backlog of 5: a burst of new connections overflows it and
     // the kernel resets some. The listening socket is noted here and its backlog raised below.
     int listener = -1;

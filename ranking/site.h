@@ -1,10 +1,8 @@
 #pragma once
-// The site's routes: the HTML page and form, the JSON API and the health check.
-#include "code_book.h"
-#include "rate_limiter.h"
-#include "store.h"
+// The routes served by cpp-httplib, until the transport of its own replaces it.
+#include "http.h"
 
-#include <string>
+#include <vector>
 
 namespace httplib {
 class Server;
@@ -14,22 +12,6 @@ namespace ranking {
 
 constexpr std::size_t kMaxBody = 4096;
 
-enum class Verdict { Stored, Invalid, NotBetter, Unavailable };
-
-struct Submission {
-    Verdict verdict = Verdict::Invalid;
-    std::string error; // French, for the player
-    std::string key;   // the player's key, when the pseudonym is valid
-    int rank = 0;
-    Score score;
-};
-
-// Checks a typed pseudonym and code and ranks them. A database failure is logged and reported
-// as Unavailable, without its details.
-Submission submit(Store& store, const CodeBook& codes, const std::string& pseudo,
-                  const std::string& code);
-
-void installRoutes(httplib::Server& server, Store& store, const CodeBook& codes,
-                   RateLimiter& limiter);
+void installRoutes(httplib::Server& server, const std::vector<Route>& routes);
 
 } // namespace ranking
