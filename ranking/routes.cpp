@@ -1,6 +1,7 @@
 #include "routes.h"
 
 #include "pages.h"
+#include "url_coding.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -110,22 +111,6 @@ bool fromAnotherSite(const HttpRequest& req) {
     return hostName(std::string_view(origin).substr(scheme + 3)) != hostName(req.header("host"));
 }
 
-std::string percentEncoded(std::string_view s) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
 // A whole number from `low` to `high`; nullopt otherwise.
 std::optional<std::int64_t> number(const std::string& text, std::int64_t low, std::int64_t high) {
     std::int64_t v = 0;
@@ -172,7 +157,7 @@ HttpResponse submitForm(Service& service, RateLimiter& limiter, const HttpReques
     const FormState form = typedForm(req, {});
     const Submission s = service.submit(form.pseudo, form.code);
     if (s.verdict == Verdict::Stored)
-        return {303, "", "", {{"Location", "/?moi=" + percentEncoded(s.key)}}};
+        return {303, "", "", {{"Location", "/?moi=" + queryEncode(s.key)}}};
     return refusedForm(400, typedForm(req, s.error));
 }
 
