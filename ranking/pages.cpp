@@ -131,8 +131,10 @@ std::string rankingPage(const Page* page, const FormState& form) {
     if (page)
         s += announcement(*page);
     s += "<form method=\"post\" action=\"/\">\n"
-         "<label>Pseudonyme <input name=\"pseudo\" maxlength=\"" +
-         std::to_string(kMaxPseudonymLength) + "\" required value=\"" + htmlEscape(form.pseudo) +
+         "<label>Pseudonyme <input name=\"pseudo\" title=\"1 à " +
+         std::to_string(kMaxPseudonymLength) + " caractères\" pattern=\"" +
+         htmlEscape(pseudonymPattern().toStdString()) + "\" required value=\"" +
+         htmlEscape(form.pseudo) +
          "\"></label>\n<label>Code <input name=\"code\" size=\"8\" required "
          "autocomplete=\"off\" spellcheck=\"false\" value=\"" +
          htmlEscape(form.code) +
