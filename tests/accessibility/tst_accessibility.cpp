@@ -131,18 +131,18 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("description");
         QTest::newRow("answer box")
-            << "Txt7" << int(QAccessible::EditableText) << u"Question 7, votre réponse"_qs
-            << u"Titre de l'œuvre ; Entrée pour vérifier"_qs;
+            << "Txt7" << int(QAccessible::EditableText)
+            << u"Question 7, votre réponse, Pas de réponse"_qs << u"Entrée pour vérifier"_qs;
         QTest::newRow("play") << "Cmd7" << int(QAccessible::Button)
-                              << u"Question 7, écouter l'extrait"_qs
-                              << u"Joue l'extrait de la question 7"_qs;
+                              << u"Question 7, Pas de réponse, écouter l'extrait"_qs
+                              << u"Joue l'extrait"_qs;
         QTest::newRow("stop of panel 7")
             << "Cmd37" << int(QAccessible::Button) << u"Question 7, arrêter l'écoute"_qs
             << u"Arrête l'extrait en cours"_qs;
         QTest::newRow("result") << "Retour7" << int(QAccessible::StaticText)
                                 << u"Question 7, résultat : Pas de réponse"_qs
                                 << u"Résultat de la vérification"_qs;
-        QTest::newRow("panel") << "Shape30" << int(QAccessible::Grouping) << u"Question 30"_qs
+        QTest::newRow("panel") << "Shape30" << int(QAccessible::Section) << u"Question 30"_qs
                                << u"Extrait, réponse et résultat"_qs;
         QTest::newRow("count") << "LblNbR1" << int(QAccessible::StaticText)
                                << u"Bonnes réponses : 0 sur 30"_qs
@@ -161,7 +161,7 @@ private slots:
                               << u"Site "_qs + edition::siteName()
                               << u"Lien : ouvre "_qs + edition::siteAddress() +
                                      u" dans le navigateur"_qs;
-        QTest::newRow("header block") << "ZoneT1" << int(QAccessible::Grouping) << u"Score"_qs
+        QTest::newRow("header block") << "ZoneT1" << int(QAccessible::Section) << u"Score"_qs
                                       << u"Nombre de bonnes réponses et code de classement"_qs;
     }
     void namesAndRoles() {
@@ -197,6 +197,13 @@ private slots:
         setAnswer(f_->Txt[5], QStringLiteral("La Truit"));
         f_->Verifie(5);
         QCOMPARE(text(f_->Retour[5], QAccessible::Name), u"Question 5, résultat : Presque"_qs);
+        QCOMPARE(text(f_->Txt[5], QAccessible::Name), u"Question 5, votre réponse, Presque"_qs);
+        // One attribute run over the whole answer: a screen reader reads the text by runs.
+        int start = -1, end = -1;
+        QAccessible::queryAccessibleInterface(f_->Txt[5])
+            ->textInterface()
+            ->attributes(3, &start, &end);
+        QCOMPARE(std::pair(start, end), std::pair(0, 8));
         QCOMPARE(text(f_->LblNbR1, QAccessible::Name), u"Bonnes réponses : 0 sur 30"_qs);
         QVERIFY(f_->LblNbR1->toolTip().contains(window::accessibility::scoreKeyName()));
         QVERIFY(text(f_.get(), QAccessible::Description)
