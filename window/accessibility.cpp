@@ -329,16 +329,25 @@ int spokenCount(FrmDorlo& form) {
     return voice ? voice->said : 0;
 }
 
+namespace {
+// The controls a player reaches carry the outcome: no panel is announced around them.
+void describeControls(FrmDorlo& form, int question, const QString& outcome) {
+    form.Txt[question]->setAccessibleName(
+        QStringLiteral("Question %1, votre réponse, %2").arg(question).arg(outcome));
+    form.Cmd[question]->setAccessibleName(
+        QStringLiteral("Question %1, %2, écouter l'extrait").arg(question).arg(outcome));
+}
+} // namespace
+
 void describeCheck(FrmDorlo& form, int question) {
     QLabel* result = form.Retour[question];
     const QString outcome = outcomeText(result->text());
     result->setAccessibleName(
         QStringLiteral("Question %1, résultat : %2").arg(question).arg(outcome));
     // The controls a player reaches carry the outcome: no panel is announced around them.
-    form.Txt[question]->setAccessibleName(
-        QStringLiteral("Question %1, votre réponse, %2").arg(question).arg(outcome));
-    form.Cmd[question]->setAccessibleName(
-        QStringLiteral("Question %1, %2, écouter l'extrait").arg(question).arg(outcome));
+    // Not before they are named and exposed: a name set makes Qt's own interface.
+    if (!form.Txt[question]->accessibleName().isEmpty())
+        describeControls(form, question, outcome);
     // The values are in the names, where a screen reader reads them without asking.
     const QString count = QStringLiteral("Bonnes réponses : ") + countText(form);
     if (form.LblNbR1->accessibleName() != count)
