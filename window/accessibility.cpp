@@ -5,6 +5,7 @@
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
+#include "playback/system_player.h"
 #include "playback/volume.h"
 #include "window/accessible_factory.h"
 #include "window/frm_dorlo.h"
@@ -21,6 +22,7 @@
 #include <QToolButton>
 
 #include <array>
+#include <utility>
 
 namespace window::accessibility {
 namespace {
@@ -48,6 +50,7 @@ public:
     int playing = 0; // the question whose clip plays
     int said = 0;
     bool stopExpected = false; // the next stop is a control's doing, not the clip's end
+    int level = 0;             // the knob's, last said
 
     void say(const QString& text) {
         if (!QAccessible::isActive())
@@ -202,7 +205,7 @@ void nameHeader(FrmDorlo& form) {
     form.Son->setAccessibleName(QStringLiteral("Lecteur intégré"));
     describeSwitch(form);
     name(form.Volume, QStringLiteral("Volume"),
-         QStringLiteral("Flèches ou Page précédente et suivante pour régler"));
+         QStringLiteral("Pour cent ; flèches ou Page précédente et suivante pour régler"));
     name(form.LblSite, QStringLiteral("Site ") + edition::siteName(),
          QStringLiteral("Lien : ouvre ") + edition::siteAddress() +
              QStringLiteral(" dans le navigateur"));
@@ -256,9 +259,12 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     // Connected after the window's own handlers, so these read the state they leave.
     QObject::connect(form.Son, &QAbstractButton::clicked, form.Son,
                      [&form] { describeSwitch(form); });
-    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, &form, [&form] {
-        QAccessibleValueChangeEvent changed(form.Volume, form.Volume->level());
-        QAccessible::updateAccessibility(&changed);
+    // A screen reader speaks a slider's new value as a bare number: the level is said with
+    // its unit instead, when the player moves the knob (every play sets the volume again).
+    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, voice, [&form, voice] {
+        const int level = form.Volume->level();
+        if (level != std::exchange(voice->level, level) && form.Volume->hasFocus())
+            voice->say(QStringLiteral("Volume %1 %").arg(level));
     });
     for (int n = 1; n <= kQuestions; ++n)
         // Pressed comes before the click that plays, so before the player's report.
@@ -272,9 +278,12 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     for (int k = 1; k <= 2 * kQuestions; ++k)
         QObject::connect(form.Cmd[k], &QAbstractButton::pressed, voice, expectStop);
     QObject::connect(form.Son, &QAbstractButton::pressed, voice, expectStop);
-    for (int n = kQuestions + 1; n <= 2 * kQuestions; ++n)
+    for (int n = kQuestions + 1; n <= 2 * kQuestions; ++n) {
+        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, voice,
+                         [voice] { voice->asked = 0; });
         QObject::connect(form.Cmd[n], &QAbstractButton::clicked, voice,
                          [voice] { voice->say(QStringLiteral("Arrêt")); });
+    }
     // Once when a clip starts: nothing is said over the music after that. The play button of
     // the clip shows as pressed while it plays.
     QObject::connect(form.MP, &playback::MediaPlayer::PlayStateChange, voice,
@@ -298,6 +307,19 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice, cannotPlay);
     QObject::connect(form.playback(), &playback::PlaybackControl::clipUnavailable, voice,
                      cannotPlay);
+    // A hand-over to the system player is heard too; a stop hands over the silent clip,
+    // and its "Arrêt" is enough.
+    form.playback()->openWithSystem =
+        [voice, &form, open = form.playback()->openWithSystem](const QString& path) {
+            if (open)
+                open(path);
+            if (!QAccessible::isActive() || voice->asked == 0)
+                return;
+            playback::askForSystemPlayer(voice, [voice](bool found) {
+                voice->say(found ? QStringLiteral("lecture")
+                                 : QStringLiteral("aucun lecteur MP3 trouvé"));
+            });
+        };
 }
 
 } // namespace
@@ -384,6 +406,7 @@ void nameControls(FrmDorlo& form) {
         voice->lastChecked[n] =
             outcomeText(form.Retour[n]->text()) + QChar(0) + form.Txt[n]->text();
     voice->lastCount = form.LblNbR1->text().toInt();
+    voice->level = form.Volume->level();
     connectSpeech(form, voice);
 }
 

@@ -155,8 +155,9 @@ private slots:
         QTest::newRow("switch") << "Son" << int(QAccessible::CheckBox) << u"Lecteur intégré"_qs
                                 << u"Activé. En position OFF, le programme utilisera votre "
                                    u"lecteur MP3 par défaut"_qs;
-        QTest::newRow("volume") << "Volume" << int(QAccessible::Slider) << u"Volume"_qs
-                                << u"Flèches ou Page précédente et suivante pour régler"_qs;
+        QTest::newRow("volume")
+            << "Volume" << int(QAccessible::Slider) << u"Volume"_qs
+            << u"Pour cent ; flèches ou Page précédente et suivante pour régler"_qs;
         QTest::newRow("site") << "LblSite" << int(QAccessible::Link)
                               << u"Site "_qs + edition::siteName()
                               << u"Lien : ouvre "_qs + edition::siteAddress() +

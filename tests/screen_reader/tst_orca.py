@@ -64,8 +64,8 @@ def switch_state(s):
 
 @row
 def volume_knob(s):
-    step(s, "Right", r"^67$")
-    step(s, "Page_Down", r"^47$")
+    step(s, "Right", r"^Volume 67 %\.?$")
+    step(s, "Page_Down", r"^Volume 47 %\.?$")
 
 
 @row
