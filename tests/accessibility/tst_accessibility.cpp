@@ -16,10 +16,18 @@
 #include <QLabel>
 #include <QToolButton>
 #include <QtTest>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 using window::FrmDorlo;
 
 namespace {
+
+// As when a screen reader starts or stops listening.
+void setScreenReader(bool on) {
+    QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(on);
+}
 
 QString text(QWidget* w, QAccessible::Text t) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
@@ -335,6 +343,68 @@ private slots:
                 actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
         actions->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(opened.size(), 3);
+    }
+
+    // The keys between questions exist only while a screen reader listens; without one the
+    // boxes and the knob see every key as before.
+    void questionKeysOnlyUnderAScreenReader_data() {
+        QTest::addColumn<bool>("reader");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QList<int>>("keys"); // key codes, Ctrl+ when negative
+        QTest::addColumn<QString>("to");
+        const QList<int> pageDown{Qt::Key_PageDown}, ctrlEnd{-Qt::Key_End};
+        const QList<int> goTo12{-Qt::Key_G, Qt::Key_1, Qt::Key_2};
+        QTest::newRow("page down") << true << "Txt7" << pageDown << "Txt8";
+        QTest::newRow("page down, no reader") << false << "Txt7" << pageDown << "Txt7";
+        QTest::newRow("page up") << true << "Cmd7" << QList<int>{Qt::Key_PageUp} << "Txt6";
+        QTest::newRow("page down past 30") << true << "Txt30" << pageDown << "Txt30";
+        QTest::newRow("ctrl+end") << true << "Txt7" << ctrlEnd << "Txt30";
+        QTest::newRow("ctrl+end, no reader") << false << "Txt7" << ctrlEnd << "Txt7";
+        QTest::newRow("ctrl+home") << true << "Txt7" << QList<int>{-Qt::Key_Home} << "Txt1";
+        QTest::newRow("go to 12") << true << "Txt7" << goTo12 << "Txt12";
+        QTest::newRow("go to 5 at once")
+            << true << "Txt7" << QList<int>{-Qt::Key_G, Qt::Key_5} << "Txt5";
+        QTest::newRow("go to 3, Enter")
+            << true << "Txt7" << QList<int>{-Qt::Key_G, Qt::Key_3, Qt::Key_Return} << "Txt3";
+        QTest::newRow("knob keeps its paging") << true << "Volume" << pageDown << "Volume";
+    }
+    void questionKeysOnlyUnderAScreenReader() {
+        QFETCH(bool, reader);
+        QFETCH(QString, from);
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, to);
+        const auto widget = [&](const QString& name) -> QWidget* {
+            if (name == u"Volume"_qs)
+                return f_->Volume;
+            const int n = name.mid(3).toInt();
+            return name.startsWith(u"Txt"_qs) ? static_cast<QWidget*>(f_->Txt[n]) : f_->Cmd[n];
+        };
+        activate();
+        widget(from)->setFocus();
+        const int left = f_->Volume->leftTwips();
+        setScreenReader(reader);
+        for (int key : keys) {
+            press(std::abs(key), key < 0 ? Qt::ControlModifier : Qt::NoModifier);
+            fx_.now += 250;
+        }
+        QCoreApplication::processEvents();
+        setScreenReader(false);
+        QCOMPARE(QApplication::focusWidget(), widget(to));
+        QCOMPARE(f_->Volume->leftTwips() != left, from == u"Volume"_qs);
+        QVERIFY(f_->Txt[7]->text().isEmpty()); // no digit typed into the box
+    }
+
+    // A returning player hears the count and the code right after the title.
+    void startUpSaysWhereTheGameStands() {
+        QVERIFY(!text(f_.get(), QAccessible::Description).contains(u"sur 30"_qs));
+        setAnswer(f_->Txt[5], QStringLiteral("la truite"));
+        f_.reset(); // saves the answer
+        f_ = fx_.open();
+        const QString hint = text(f_.get(), QAccessible::Description);
+        QFile::remove(fx_.path(window::answersFileName(QStringLiteral("game"))));
+        QVERIFY2(hint.contains(u". 1 sur 30. Code de classement : "_qs), qPrintable(hint));
+        QVERIFY2(hint.contains(u"Touche "_qs + window::accessibility::scoreKeyName()),
+                 qPrintable(hint));
     }
 };
 
