@@ -366,7 +366,6 @@ void describeCheck(FrmDorlo& form, int question) {
     const QString outcome = outcomeText(result->text());
     result->setAccessibleName(
         QStringLiteral("Question %1, résultat : %2").arg(question).arg(outcome));
-    // The controls a player reaches carry the outcome: no panel is announced around them.
     // Not before they are named and exposed: a name set makes Qt's own interface.
     if (!form.Txt[question]->accessibleName().isEmpty())
         describeControls(form, question, outcome);

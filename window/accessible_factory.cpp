@@ -160,8 +160,8 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
 } // namespace
 
 // An interface made before the widget was marked is dropped, so that the next query makes the
-// marked one. Qt makes a label's interface as soon as its text is set, screen reader or not;
-// any other widget's only once one listens, but for a line edit given a name.
+// marked one. Qt makes a label's or a line edit's interface as soon as its text is set,
+// screen reader or not; any other widget's only once one listens.
 void forgetStockInterface(QWidget* w) {
     if (!QAccessible::isActive() && !qobject_cast<QLabel*>(w) && !qobject_cast<QLineEdit*>(w))
         return;
