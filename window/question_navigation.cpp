@@ -53,6 +53,14 @@ private:
             say(form_, helpText());
             return true;
         }
+        // The excerpt from wherever the question is, the answer box included: the focus stays.
+        if (mods == Qt::NoModifier && (key.key() == Qt::Key_F3 || key.key() == Qt::Key_F4)) {
+            if (current)
+                form_.Cmd[key.key() == Qt::Key_F3 ? current : current + kQuestions]->click();
+            else
+                say(form_, QStringLiteral("Choisissez d'abord une question"));
+            return true;
+        }
         if (mods == Qt::ControlModifier && key.key() == Qt::Key_G) {
             goingTo_ = true;
             number_ = 0;
@@ -159,13 +167,13 @@ private:
 
 QString navigationHint() {
     return QStringLiteral("Page suivante et Page précédente : réponse suivante et précédente. "
-                          "F1 : aide.");
+                          "F3 : écouter. F1 : aide.");
 }
 
 QString helpText() {
     return QStringLiteral(
-               "Aide. Espace sur Écouter joue l'extrait, sur Arrêter l'arrête ; depuis la "
-               "réponse, Maj+Tab y mène. Tapez le titre, Entrée vérifie. Page suivante, "
+               "Aide. F3 écoute l'extrait de la question, F4 l'arrête. Tapez le titre, "
+               "Entrée vérifie. Page suivante, "
                "Page précédente : réponse suivante, précédente. Contrôle+Début, Contrôle+Fin : "
                "première, dernière. Contrôle+G puis le numéro : une question. ") +
            scoreKeyName() +

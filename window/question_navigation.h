@@ -1,8 +1,8 @@
 #pragma once
 // Keys for a screen-reader user: from answer box to answer box, to the first and the last,
-// to question n, a spoken help, and a word after Enter in an answer box when the check has
-// nothing new to say. Each key works only while an assistive technology is active; without
-// one, the window sees every key as before.
+// to question n, the excerpt played and stopped from the answer box, a spoken help, and a
+// word after Enter in an answer box when the check has nothing new to say. Each key works only
+// while an assistive technology is active; without one, the window sees every key as before.
 #include <QString>
 
 namespace window {

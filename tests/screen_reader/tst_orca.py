@@ -133,6 +133,8 @@ def outcome_to_next_box_within_120(s):
     chars = sum(len(t) for t in said)
     print(f"from the outcome to the next box: {chars} characters: {said!r}")
     assert chars <= 120, f"{chars} characters: {said!r}"
+    step(s, "F3", r"^lecture\.$")  # the excerpt from the box
+    step(s, "F4", r"^Arrêt\.$")
     step(s, "ctrl+Home", r"^Question 1, votre réponse")
 
 
