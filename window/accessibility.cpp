@@ -51,6 +51,7 @@ public:
     int said = 0;
     bool stopExpected = false; // the next stop is a control's doing, not the clip's end
     int level = 0;             // the knob's, last said
+    bool stopIgnored = false;  // the stop button was pressed during the wait
 
     void say(const QString& text) {
         if (!QAccessible::isActive())
@@ -275,14 +276,27 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     const auto expectStop = [voice, &form] {
         voice->stopExpected = form.MP->playState() == playback::MediaPlayer::Playing;
     };
-    for (int k = 1; k <= 2 * kQuestions; ++k)
+    // During the wait after a hand-over to the system player, the buttons and the switch do
+    // nothing; that is said.
+    const auto waiting = [voice, &form] {
+        if (form.playback()->Timer.isActive())
+            voice->say(QStringLiteral("Patientez"));
+    };
+    QObject::connect(form.Son, &QAbstractButton::pressed, voice, waiting);
+    for (int k = 1; k <= 2 * kQuestions; ++k) {
         QObject::connect(form.Cmd[k], &QAbstractButton::pressed, voice, expectStop);
+        QObject::connect(form.Cmd[k], &QAbstractButton::pressed, voice, waiting);
+    }
     QObject::connect(form.Son, &QAbstractButton::pressed, voice, expectStop);
     for (int n = kQuestions + 1; n <= 2 * kQuestions; ++n) {
-        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, voice,
-                         [voice] { voice->asked = 0; });
-        QObject::connect(form.Cmd[n], &QAbstractButton::clicked, voice,
-                         [voice] { voice->say(QStringLiteral("Arrêt")); });
+        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, voice, [voice, &form] {
+            voice->asked = 0;
+            voice->stopIgnored = form.playback()->Timer.isActive();
+        });
+        QObject::connect(form.Cmd[n], &QAbstractButton::clicked, voice, [voice] {
+            if (!voice->stopIgnored)
+                voice->say(QStringLiteral("Arrêt"));
+        });
     }
     // Once when a clip starts: nothing is said over the music after that. The play button of
     // the clip shows as pressed while it plays.

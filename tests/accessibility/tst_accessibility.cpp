@@ -394,6 +394,43 @@ private slots:
         QVERIFY(f_->Txt[7]->text().isEmpty()); // no digit typed into the box
     }
 
+    // Under a screen reader every action is heard, once.
+    void actionsAreHeard_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("enter, empty box") << "Txt7" << int(Qt::Key_Return) << "Tapez un titre";
+        QTest::newRow("enter, found box") << "Txt5" << int(Qt::Key_Return) << "Déjà trouvé";
+        QTest::newRow("enter, unchanged check") << "Txt6" << int(Qt::Key_Return) << "Faux.";
+        QTest::newRow("stop") << "Cmd37" << int(Qt::Key_Return) << "Arrêt";
+        QTest::newRow("help") << "Txt7" << int(Qt::Key_F1) << "Aide. F3 écoute l'extrait";
+        QTest::newRow("page down at 30") << "Txt30" << int(Qt::Key_PageDown) << "Dernière question";
+    }
+    void actionsAreHeard() {
+        QFETCH(QString, from);
+        QFETCH(int, key);
+        QFETCH(QString, said);
+        setAnswer(f_->Txt[5], QStringLiteral("la truite"));
+        f_->Verifie(5);
+        setAnswer(f_->Txt[6], QStringLiteral("xyz"));
+        f_->Verifie(6);
+        activate();
+        const int n = from.mid(3).toInt();
+        (from.startsWith(u"Txt"_qs) ? static_cast<QWidget*>(f_->Txt[n]) : f_->Cmd[n])->setFocus();
+        setScreenReader(true);
+        const int before = window::accessibility::spokenCount(*f_);
+        press(key);
+        QCoreApplication::processEvents();
+        const int spoken = window::accessibility::spokenCount(*f_) - before;
+        QString last;
+        for (QLabel* l : f_->findChildren<QLabel*>())
+            if (QAccessible::queryAccessibleInterface(l)->role() == QAccessible::Notification)
+                last = l->text();
+        setScreenReader(false);
+        QCOMPARE(spoken, 1);
+        QVERIFY2(last.startsWith(said), qPrintable(last));
+    }
+
     // A returning player hears the count and the code right after the title.
     void startUpSaysWhereTheGameStands() {
         QVERIFY(!text(f_.get(), QAccessible::Description).contains(u"sur 30"_qs));
