@@ -5,9 +5,11 @@
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
+#include "playback/system_player.h"
 #include "playback/volume.h"
 #include "window/accessible_factory.h"
 #include "window/frm_dorlo.h"
+#include "window/question_navigation.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QToolButton>
 
 #include <array>
+#include <utility>
 
 namespace window::accessibility {
 namespace {
@@ -45,12 +48,23 @@ public:
     int lastCount = -1;
     int asked = 0;   // the question whose play button was pressed last
     int playing = 0; // the question whose clip plays
+    int said = 0;
+    bool stopExpected = false; // the next stop is a control's doing, not the clip's end
+    int level = 0;             // the knob's, last said
+    bool stopIgnored = false;  // the stop button was pressed during the wait
 
     void say(const QString& text) {
         if (!QAccessible::isActive())
             return;
+        ++said;
         if (!label_) {
-            label_ = new QLabel(&form_);
+            // In a status bar, a screen reader speaks the notification without its role.
+            auto* bar = new QWidget(&form_);
+            bar->setGeometry(0, 0, 1, 1);
+            exposeAs(bar, QAccessible::StatusBar);
+            bar->lower();
+            bar->show();
+            label_ = new QLabel(bar);
             label_->setTextFormat(Qt::PlainText);
             label_->setGeometry(0, 0, 1, 1);
             QPalette pal = label_->palette();
@@ -126,13 +140,17 @@ int focusedQuestion(FrmDorlo& form) {
 // Before any name: a name set announces the widget, which makes its interface.
 void exposeRoles(FrmDorlo& form) {
     exposeAs(&form, QAccessible::Window);
+    // Sections, not groupings: a screen reader names a grouping's role ("tableau de bord")
+    // each time the focus enters it, and says a section's nothing; each control names its
+    // question itself.
     for (QWidget* zone : {form.ZoneT0, form.ZoneT1, form.ZoneT2, form.ZoneT3, form.ZoneSon})
-        exposeAs(zone, QAccessible::Grouping);
+        exposeAs(zone, QAccessible::Section);
     // The viewport and the content it scrolls only lay the panels out.
     exposeAs(form.ZoneP1, QAccessible::Section);
     exposeAs(form.ZoneP2, QAccessible::Section);
     for (int n = 1; n <= kQuestions; ++n) {
-        exposeAs(form.Shape[n], QAccessible::Grouping);
+        exposeAs(form.Shape[n], QAccessible::Section);
+        exposeAs(form.Txt[n], QAccessible::EditableText);
         exposeAs(form.Cmd[n], QAccessible::Button); // pressed while its clip plays
     }
     exposeAs(form.Volume, QAccessible::Slider);
@@ -147,11 +165,23 @@ void exposeRoles(FrmDorlo& form) {
     conceal(form.Wheel);
 }
 
+// Said after the title at start-up: a returning player hears where they stand.
+QString startHint(FrmDorlo& form) {
+    bool returning = false;
+    for (int n = 1; n <= kQuestions; ++n)
+        returning = returning || !form.Txt[n]->text().isEmpty();
+    if (returning)
+        return form.LblIndics->text() + QStringLiteral(". ") + countText(form) +
+               QStringLiteral(". Code de classement : ") + codeText(form.LblCode1->text()) +
+               QStringLiteral(". Touche ") + scoreKeyName() + QStringLiteral(" : les redire. ") +
+               navigationHint();
+    return form.LblIndics->text() + QStringLiteral(". Touche ") + scoreKeyName() +
+           QStringLiteral(" : nombre de bonnes réponses et code de classement. ") +
+           navigationHint();
+}
+
 void nameHeader(FrmDorlo& form) {
-    name(&form, edition::title(),
-         form.LblIndics->text() + QStringLiteral(". Touche ") + scoreKeyName() +
-             QStringLiteral(" : nombre de bonnes réponses, code de classement et résultat "
-                            "de la question."));
+    name(&form, edition::title(), startHint(form));
     name(form.ZoneT0, QStringLiteral("En-tête"), QStringLiteral("Score, titre, son et site"));
     name(form.ZoneT1, QStringLiteral("Score"),
          QStringLiteral("Nombre de bonnes réponses et code de classement"));
@@ -176,7 +206,7 @@ void nameHeader(FrmDorlo& form) {
     form.Son->setAccessibleName(QStringLiteral("Lecteur intégré"));
     describeSwitch(form);
     name(form.Volume, QStringLiteral("Volume"),
-         QStringLiteral("Flèches ou Page précédente et suivante pour régler"));
+         QStringLiteral("Pour cent ; flèches ou Page précédente et suivante pour régler"));
     name(form.LblSite, QStringLiteral("Site ") + edition::siteName(),
          QStringLiteral("Lien : ouvre ") + edition::siteAddress() +
              QStringLiteral(" dans le navigateur"));
@@ -201,12 +231,11 @@ void namePanels(FrmDorlo& form) {
         // A store problem is what the play button's tooltip says; it must be heard too.
         const QString problem = form.Cmd[n]->toolTip();
         name(form.Cmd[n], q + QStringLiteral(", écouter l'extrait"),
-             problem.isEmpty() ? QStringLiteral("Joue l'extrait de la question %1").arg(n)
-                               : problem);
+             problem.isEmpty() ? QStringLiteral("Joue l'extrait") : problem);
         name(form.Cmd[n + kQuestions], q + QStringLiteral(", arrêter l'écoute"),
              QStringLiteral("Arrête l'extrait en cours"));
         name(form.Txt[n], q + QStringLiteral(", votre réponse"),
-             QStringLiteral("Titre de l'œuvre ; Entrée pour vérifier"));
+             QStringLiteral("Entrée pour vérifier"));
         form.Retour[n]->setAccessibleDescription(QStringLiteral("Résultat de la vérification"));
     }
 }
@@ -231,14 +260,44 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     // Connected after the window's own handlers, so these read the state they leave.
     QObject::connect(form.Son, &QAbstractButton::clicked, form.Son,
                      [&form] { describeSwitch(form); });
-    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, &form, [&form] {
-        QAccessibleValueChangeEvent changed(form.Volume, form.Volume->level());
-        QAccessible::updateAccessibility(&changed);
+    // A screen reader speaks a slider's new value as a bare number: the level is said with
+    // its unit instead, when the player moves the knob (every play sets the volume again).
+    QObject::connect(form.Volume, &playback::VolumeKnob::volumeSet, voice, [&form, voice] {
+        const int level = form.Volume->level();
+        if (level != std::exchange(voice->level, level) && form.Volume->hasFocus())
+            voice->say(QStringLiteral("Volume %1 %").arg(level));
     });
     for (int n = 1; n <= kQuestions; ++n)
         // Pressed comes before the click that plays, so before the player's report.
         QObject::connect(form.Cmd[n], &QAbstractButton::pressed, form.Cmd[n],
                          [voice, n] { voice->asked = n; });
+    // A play, a stop or the switch stops what plays; only a clip that ends by itself is
+    // announced as ended.
+    const auto expectStop = [voice, &form] {
+        voice->stopExpected = form.MP->playState() == playback::MediaPlayer::Playing;
+    };
+    // During the wait after a hand-over to the system player, the buttons and the switch do
+    // nothing; that is said.
+    const auto waiting = [voice, &form] {
+        if (form.playback()->Timer.isActive())
+            voice->say(QStringLiteral("Patientez"));
+    };
+    QObject::connect(form.Son, &QAbstractButton::pressed, voice, waiting);
+    for (int k = 1; k <= 2 * kQuestions; ++k) {
+        QObject::connect(form.Cmd[k], &QAbstractButton::pressed, voice, expectStop);
+        QObject::connect(form.Cmd[k], &QAbstractButton::pressed, voice, waiting);
+    }
+    QObject::connect(form.Son, &QAbstractButton::pressed, voice, expectStop);
+    for (int n = kQuestions + 1; n <= 2 * kQuestions; ++n) {
+        QObject::connect(form.Cmd[n], &QAbstractButton::pressed, voice, [voice, &form] {
+            voice->asked = 0;
+            voice->stopIgnored = form.playback()->Timer.isActive();
+        });
+        QObject::connect(form.Cmd[n], &QAbstractButton::clicked, voice, [voice] {
+            if (!voice->stopIgnored)
+                voice->say(QStringLiteral("Arrêt"));
+        });
+    }
     // Once when a clip starts: nothing is said over the music after that. The play button of
     // the clip shows as pressed while it plays.
     QObject::connect(form.MP, &playback::MediaPlayer::PlayStateChange, voice,
@@ -250,13 +309,31 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
                              setPressed(form.Cmd[voice->playing], true);
                          if (now == playback::MediaPlayer::Playing)
                              voice->say(QStringLiteral("lecture"));
+                         if (now == playback::MediaPlayer::Stopped && !voice->stopExpected)
+                             voice->say(QStringLiteral("Fin de l'extrait"));
+                         if (now == playback::MediaPlayer::Stopped)
+                             voice->stopExpected = false;
                      });
     const auto cannotPlay = [voice] {
         voice->say(QStringLiteral("lecture impossible"));
     };
+    QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice, expectStop);
     QObject::connect(form.MP, &playback::MediaPlayer::PlayFailed, voice, cannotPlay);
     QObject::connect(form.playback(), &playback::PlaybackControl::clipUnavailable, voice,
                      cannotPlay);
+    // A hand-over to the system player is heard too; a stop hands over the silent clip,
+    // and its "Arrêt" is enough.
+    form.playback()->openWithSystem =
+        [voice, &form, open = form.playback()->openWithSystem](const QString& path) {
+            if (open)
+                open(path);
+            if (!QAccessible::isActive() || voice->asked == 0)
+                return;
+            playback::askForSystemPlayer(voice, [voice](bool found) {
+                voice->say(found ? QStringLiteral("lecture")
+                                 : QStringLiteral("aucun lecteur MP3 trouvé"));
+            });
+        };
 }
 
 } // namespace
@@ -283,11 +360,29 @@ void say(FrmDorlo& form, const QString& text) {
         voice->say(text);
 }
 
+int spokenCount(FrmDorlo& form) {
+    Voice* voice = voiceOf(form);
+    return voice ? voice->said : 0;
+}
+
+namespace {
+// The controls a player reaches carry the outcome: no panel is announced around them.
+void describeControls(FrmDorlo& form, int question, const QString& outcome) {
+    form.Txt[question]->setAccessibleName(
+        QStringLiteral("Question %1, votre réponse, %2").arg(question).arg(outcome));
+    form.Cmd[question]->setAccessibleName(
+        QStringLiteral("Question %1, %2, écouter l'extrait").arg(question).arg(outcome));
+}
+} // namespace
+
 void describeCheck(FrmDorlo& form, int question) {
     QLabel* result = form.Retour[question];
     const QString outcome = outcomeText(result->text());
     result->setAccessibleName(
         QStringLiteral("Question %1, résultat : %2").arg(question).arg(outcome));
+    // Not before they are named and exposed: a name set makes Qt's own interface.
+    if (!form.Txt[question]->accessibleName().isEmpty())
+        describeControls(form, question, outcome);
     // The values are in the names, where a screen reader reads them without asking.
     const QString count = QStringLiteral("Bonnes réponses : ") + countText(form);
     if (form.LblNbR1->accessibleName() != count)
@@ -324,6 +419,7 @@ void nameControls(FrmDorlo& form) {
         voice->lastChecked[n] =
             outcomeText(form.Retour[n]->text()) + QChar(0) + form.Txt[n]->text();
     voice->lastCount = form.LblNbR1->text().toInt();
+    voice->level = form.Volume->level();
     connectSpeech(form, voice);
 }
 

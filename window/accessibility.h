@@ -32,5 +32,8 @@ QString scoreText(FrmDorlo& form);
 // Speaks a message through a notification, when an assistive technology listens.
 void say(FrmDorlo& form, const QString& text);
 
+// How many messages have been spoken so far: tells whether an action said anything.
+int spokenCount(FrmDorlo& form);
+
 } // namespace accessibility
 } // namespace window

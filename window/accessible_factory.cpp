@@ -2,11 +2,13 @@
 
 #include "playback/volume.h"
 #include "window/click_label.h"
+#include "window/line_edit_accessible.h"
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 
@@ -150,19 +152,21 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
         return nullptr;
     if (auto* knob = qobject_cast<playback::VolumeKnob*>(object))
         return new Knob(knob);
+    if (auto* edit = qobject_cast<QLineEdit*>(object))
+        return new LineEditAccessible(edit);
     return new Exposed(static_cast<QWidget*>(object), *m->role);
 }
 
 } // namespace
 
 // An interface made before the widget was marked is dropped, so that the next query makes the
-// marked one. Qt makes a label's interface as soon as its text is set, screen reader or not;
-// any other widget's only once one listens.
+// marked one. Qt makes a label's or a line edit's interface as soon as its text is set,
+// screen reader or not; any other widget's only once one listens.
 void forgetStockInterface(QWidget* w) {
-    if (!QAccessible::isActive() && !qobject_cast<QLabel*>(w))
+    if (!QAccessible::isActive() && !qobject_cast<QLabel*>(w) && !qobject_cast<QLineEdit*>(w))
         return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
-    if (iface && !dynamic_cast<Exposed*>(iface))
+    if (iface && !dynamic_cast<Exposed*>(iface) && !dynamic_cast<LineEditAccessible*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 

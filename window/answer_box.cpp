@@ -90,7 +90,15 @@ void AnswerBox::focusInEvent(QFocusEvent* event) {
 }
 
 void AnswerBox::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
+    if (!momentary(*event) && QAccessible::isActive()) {
+        // Deselecting on the way out is heard as "text deselected", before or after the next
+        // control's name, whenever it is done: the selection stays, and the next visit
+        // selects the whole text again anyway.
+        QFocusEvent keep(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QLineEdit::focusOutEvent(&keep);
+    } else {
+        QLineEdit::focusOutEvent(event);
+    }
     if (lostFocusHandler && !momentary(*event))
         lostFocusHandler(index_);
 }

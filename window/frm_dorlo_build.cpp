@@ -18,6 +18,7 @@
 #include "window/design.h"
 #include "window/key_press_times.h"
 #include "window/pictures.h"
+#include "window/question_navigation.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -236,6 +237,7 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
 
     Form_Load();
     accessibility::nameControls(*this);
+    accessibility::installQuestionNavigation(*this);
     KeyPressTimes::install();
 }
 

@@ -16,10 +16,18 @@
 #include <QLabel>
 #include <QToolButton>
 #include <QtTest>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 using window::FrmDorlo;
 
 namespace {
+
+// As when a screen reader starts or stops listening.
+void setScreenReader(bool on) {
+    QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(on);
+}
 
 QString text(QWidget* w, QAccessible::Text t) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
@@ -131,18 +139,18 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("description");
         QTest::newRow("answer box")
-            << "Txt7" << int(QAccessible::EditableText) << u"Question 7, votre réponse"_qs
-            << u"Titre de l'œuvre ; Entrée pour vérifier"_qs;
+            << "Txt7" << int(QAccessible::EditableText)
+            << u"Question 7, votre réponse, Pas de réponse"_qs << u"Entrée pour vérifier"_qs;
         QTest::newRow("play") << "Cmd7" << int(QAccessible::Button)
-                              << u"Question 7, écouter l'extrait"_qs
-                              << u"Joue l'extrait de la question 7"_qs;
+                              << u"Question 7, Pas de réponse, écouter l'extrait"_qs
+                              << u"Joue l'extrait"_qs;
         QTest::newRow("stop of panel 7")
             << "Cmd37" << int(QAccessible::Button) << u"Question 7, arrêter l'écoute"_qs
             << u"Arrête l'extrait en cours"_qs;
         QTest::newRow("result") << "Retour7" << int(QAccessible::StaticText)
                                 << u"Question 7, résultat : Pas de réponse"_qs
                                 << u"Résultat de la vérification"_qs;
-        QTest::newRow("panel") << "Shape30" << int(QAccessible::Grouping) << u"Question 30"_qs
+        QTest::newRow("panel") << "Shape30" << int(QAccessible::Section) << u"Question 30"_qs
                                << u"Extrait, réponse et résultat"_qs;
         QTest::newRow("count") << "LblNbR1" << int(QAccessible::StaticText)
                                << u"Bonnes réponses : 0 sur 30"_qs
@@ -155,13 +163,14 @@ private slots:
         QTest::newRow("switch") << "Son" << int(QAccessible::CheckBox) << u"Lecteur intégré"_qs
                                 << u"Activé. En position OFF, le programme utilisera votre "
                                    u"lecteur MP3 par défaut"_qs;
-        QTest::newRow("volume") << "Volume" << int(QAccessible::Slider) << u"Volume"_qs
-                                << u"Flèches ou Page précédente et suivante pour régler"_qs;
+        QTest::newRow("volume")
+            << "Volume" << int(QAccessible::Slider) << u"Volume"_qs
+            << u"Pour cent ; flèches ou Page précédente et suivante pour régler"_qs;
         QTest::newRow("site") << "LblSite" << int(QAccessible::Link)
                               << u"Site "_qs + edition::siteName()
                               << u"Lien : ouvre "_qs + edition::siteAddress() +
                                      u" dans le navigateur"_qs;
-        QTest::newRow("header block") << "ZoneT1" << int(QAccessible::Grouping) << u"Score"_qs
+        QTest::newRow("header block") << "ZoneT1" << int(QAccessible::Section) << u"Score"_qs
                                       << u"Nombre de bonnes réponses et code de classement"_qs;
     }
     void namesAndRoles() {
@@ -197,6 +206,13 @@ private slots:
         setAnswer(f_->Txt[5], QStringLiteral("La Truit"));
         f_->Verifie(5);
         QCOMPARE(text(f_->Retour[5], QAccessible::Name), u"Question 5, résultat : Presque"_qs);
+        QCOMPARE(text(f_->Txt[5], QAccessible::Name), u"Question 5, votre réponse, Presque"_qs);
+        // One attribute run over the whole answer: a screen reader reads the text by runs.
+        int start = -1, end = -1;
+        QAccessible::queryAccessibleInterface(f_->Txt[5])
+            ->textInterface()
+            ->attributes(3, &start, &end);
+        QCOMPARE(std::pair(start, end), std::pair(0, 8));
         QCOMPARE(text(f_->LblNbR1, QAccessible::Name), u"Bonnes réponses : 0 sur 30"_qs);
         QVERIFY(f_->LblNbR1->toolTip().contains(window::accessibility::scoreKeyName()));
         QVERIFY(text(f_.get(), QAccessible::Description)
@@ -327,6 +343,105 @@ private slots:
                 actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
         actions->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(opened.size(), 3);
+    }
+
+    // The keys between questions exist only while a screen reader listens; without one the
+    // boxes and the knob see every key as before.
+    void questionKeysOnlyUnderAScreenReader_data() {
+        QTest::addColumn<bool>("reader");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QList<int>>("keys"); // key codes, Ctrl+ when negative
+        QTest::addColumn<QString>("to");
+        const QList<int> pageDown{Qt::Key_PageDown}, ctrlEnd{-Qt::Key_End};
+        const QList<int> goTo12{-Qt::Key_G, Qt::Key_1, Qt::Key_2};
+        QTest::newRow("page down") << true << "Txt7" << pageDown << "Txt8";
+        QTest::newRow("page down, no reader") << false << "Txt7" << pageDown << "Txt7";
+        QTest::newRow("page up") << true << "Cmd7" << QList<int>{Qt::Key_PageUp} << "Txt6";
+        QTest::newRow("page down past 30") << true << "Txt30" << pageDown << "Txt30";
+        QTest::newRow("ctrl+end") << true << "Txt7" << ctrlEnd << "Txt30";
+        QTest::newRow("ctrl+end, no reader") << false << "Txt7" << ctrlEnd << "Txt7";
+        QTest::newRow("ctrl+home") << true << "Txt7" << QList<int>{-Qt::Key_Home} << "Txt1";
+        QTest::newRow("go to 12") << true << "Txt7" << goTo12 << "Txt12";
+        QTest::newRow("go to 5 at once")
+            << true << "Txt7" << QList<int>{-Qt::Key_G, Qt::Key_5} << "Txt5";
+        QTest::newRow("go to 3, Enter")
+            << true << "Txt7" << QList<int>{-Qt::Key_G, Qt::Key_3, Qt::Key_Return} << "Txt3";
+        QTest::newRow("knob keeps its paging") << true << "Volume" << pageDown << "Volume";
+    }
+    void questionKeysOnlyUnderAScreenReader() {
+        QFETCH(bool, reader);
+        QFETCH(QString, from);
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, to);
+        const auto widget = [&](const QString& name) -> QWidget* {
+            if (name == u"Volume"_qs)
+                return f_->Volume;
+            const int n = name.mid(3).toInt();
+            return name.startsWith(u"Txt"_qs) ? static_cast<QWidget*>(f_->Txt[n]) : f_->Cmd[n];
+        };
+        activate();
+        widget(from)->setFocus();
+        const int left = f_->Volume->leftTwips();
+        setScreenReader(reader);
+        for (int key : keys) {
+            press(std::abs(key), key < 0 ? Qt::ControlModifier : Qt::NoModifier);
+            fx_.now += 250;
+        }
+        QCoreApplication::processEvents();
+        setScreenReader(false);
+        QCOMPARE(QApplication::focusWidget(), widget(to));
+        QCOMPARE(f_->Volume->leftTwips() != left, from == u"Volume"_qs);
+        QVERIFY(f_->Txt[7]->text().isEmpty()); // no digit typed into the box
+    }
+
+    // Under a screen reader every action is heard, once.
+    void actionsAreHeard_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("enter, empty box") << "Txt7" << int(Qt::Key_Return) << "Tapez un titre";
+        QTest::newRow("enter, found box") << "Txt5" << int(Qt::Key_Return) << "Déjà trouvé";
+        QTest::newRow("enter, unchanged check") << "Txt6" << int(Qt::Key_Return) << "Faux.";
+        QTest::newRow("stop") << "Cmd37" << int(Qt::Key_Return) << "Arrêt";
+        QTest::newRow("help") << "Txt7" << int(Qt::Key_F1) << "Aide. F3 écoute l'extrait";
+        QTest::newRow("page down at 30") << "Txt30" << int(Qt::Key_PageDown) << "Dernière question";
+    }
+    void actionsAreHeard() {
+        QFETCH(QString, from);
+        QFETCH(int, key);
+        QFETCH(QString, said);
+        setAnswer(f_->Txt[5], QStringLiteral("la truite"));
+        f_->Verifie(5);
+        setAnswer(f_->Txt[6], QStringLiteral("xyz"));
+        f_->Verifie(6);
+        activate();
+        const int n = from.mid(3).toInt();
+        (from.startsWith(u"Txt"_qs) ? static_cast<QWidget*>(f_->Txt[n]) : f_->Cmd[n])->setFocus();
+        setScreenReader(true);
+        const int before = window::accessibility::spokenCount(*f_);
+        press(key);
+        QCoreApplication::processEvents();
+        const int spoken = window::accessibility::spokenCount(*f_) - before;
+        QString last;
+        for (QLabel* l : f_->findChildren<QLabel*>())
+            if (QAccessible::queryAccessibleInterface(l)->role() == QAccessible::Notification)
+                last = l->text();
+        setScreenReader(false);
+        QCOMPARE(spoken, 1);
+        QVERIFY2(last.startsWith(said), qPrintable(last));
+    }
+
+    // A returning player hears the count and the code right after the title.
+    void startUpSaysWhereTheGameStands() {
+        QVERIFY(!text(f_.get(), QAccessible::Description).contains(u"sur 30"_qs));
+        setAnswer(f_->Txt[5], QStringLiteral("la truite"));
+        f_.reset(); // saves the answer
+        f_ = fx_.open();
+        const QString hint = text(f_.get(), QAccessible::Description);
+        QFile::remove(fx_.path(window::answersFileName(QStringLiteral("game"))));
+        QVERIFY2(hint.contains(u". 1 sur 30. Code de classement : "_qs), qPrintable(hint));
+        QVERIFY2(hint.contains(u"Touche "_qs + window::accessibility::scoreKeyName()),
+                 qPrintable(hint));
     }
 };
 

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 using edition::clipLength;
 using edition::clipStart;
@@ -287,6 +288,37 @@ private slots:
         QCOMPARE(mp_->playState(), 0);
         QCOMPARE(mp_->fileName(), QString());
         QVERIFY(!mp_->isEnabled());
+    }
+
+    // Whether the desktop names an MP3 application, as its xdg-mime says; a desktop that
+    // cannot be asked is taken to have one.
+    void systemPlayerAsked_data() {
+        QTest::addColumn<QByteArray>("script"); // the xdg-mime found first on the path
+        QTest::addColumn<bool>("found");
+        QTest::newRow("names one") << QByteArray("echo vlc.desktop") << true;
+        QTest::newRow("names none") << QByteArray("exit 0") << false;
+        QTest::newRow("fails") << QByteArray("exit 3") << true;
+        QTest::newRow("missing") << QByteArray() << true;
+    }
+    void systemPlayerAsked() {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, found);
+        QTemporaryDir bin;
+        if (!script.isEmpty()) {
+            QFile f(bin.filePath(QStringLiteral("xdg-mime")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("#!/bin/sh\n" + script + "\n");
+            f.close();
+            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + (script.isEmpty() ? "" : ":/bin"));
+        QObject context;
+        std::optional<bool> answer;
+        askForSystemPlayer(&context, [&](bool f) { answer = f; });
+        qputenv("PATH", path);
+        QTRY_VERIFY(answer.has_value());
+        QCOMPARE(*answer, found);
     }
 };
 
