@@ -131,8 +131,11 @@ private:
 
     void startStream() {
         draining_ = false;
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<uint32_t>(decoder_.rate()),
-                                  static_cast<uint8_t>(decoder_.channels())};
+        pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<uint32_t>(decoder_.rate()),
+                            static_cast<uint8_t>(decoder_.channels())};
+#ifdef DORLO_MEDIA_REFUSE_STREAMS
+        spec.channels = 0; // a test build: a format the library will not make a stream of
+#endif
         stream_ = pa_stream_new(context_, "excerpt", &spec, nullptr);
         if (!stream_) {
             fail(serverError()); // still pending, so the play ends
