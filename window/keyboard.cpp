@@ -37,6 +37,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut && spaceDown_ == watched) {
+            if (auto* button = qobject_cast<QAbstractButton*>(watched))
+                button->setDown(false); // left while Space was held: no press
+            spaceDown_ = nullptr;
+        }
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
