@@ -20,7 +20,6 @@ namespace {
 QObject* pressedByKey = nullptr;
 
 void press(QObject* target) {
-    const QPointer<QObject> guard(target);
     pressedByKey = target;
     if (auto* button = qobject_cast<QAbstractButton*>(target))
         button->click();
