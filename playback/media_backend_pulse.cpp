@@ -18,6 +18,8 @@ namespace {
 // What the server keeps queued: small, so a play starts and a volume change is heard
 // within a few tens of milliseconds.
 constexpr pa_usec_t kBufferUsec = 30 * 1000;
+// How long a play waits for the server to take its stream; a server that hangs fails it.
+constexpr pa_usec_t kAnswerUsec = 2 * PA_USEC_PER_SEC;
 
 class PulseBackend final : public MediaBackend {
 public:
@@ -66,7 +68,8 @@ public:
             return mp3_.isEmpty() ? QStringLiteral("empty file") : error;
         id_ = id;
         pending_ = true;
-        switch (pa_context_get_state(context_)) {
+        awaitAnswer();
+        switch (context_ ? pa_context_get_state(context_) : PA_CONTEXT_UNCONNECTED) {
         case PA_CONTEXT_READY:
             startStream();
             break;
@@ -75,8 +78,9 @@ public:
         case PA_CONTEXT_UNCONNECTED:
             // The server was missing or went away: try again, it may be back.
             if (!connect()) {
-                pending_ = false;
-                return serverError();
+                const QString why = serverError();
+                dropStream();
+                return why;
             }
             break;
         default:
@@ -126,15 +130,18 @@ private:
     }
 
     void startStream() {
-        pending_ = false;
         draining_ = false;
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<uint32_t>(decoder_.rate()),
-                                  static_cast<uint8_t>(decoder_.channels())};
+        pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<uint32_t>(decoder_.rate()),
+                            static_cast<uint8_t>(decoder_.channels())};
+#ifdef DORLO_MEDIA_REFUSE_STREAMS
+        spec.channels = 0; // a test build: a format the library will not make a stream of
+#endif
         stream_ = pa_stream_new(context_, "excerpt", &spec, nullptr);
         if (!stream_) {
-            fail(serverError());
+            fail(serverError()); // still pending, so the play ends
             return;
         }
+        pending_ = false;
         pa_stream_set_state_callback(stream_, &PulseBackend::streamState, this);
         pa_stream_set_write_callback(stream_, &PulseBackend::streamWrite, this);
         pa_buffer_attr attr{};
@@ -149,6 +156,10 @@ private:
     }
     void dropStream() {
         pending_ = false;
+        if (answerTimer_) {
+            pa_threaded_mainloop_get_api(loop_)->time_free(answerTimer_);
+            answerTimer_ = nullptr;
+        }
         if (!stream_)
             return;
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
@@ -164,6 +175,22 @@ private:
         dropStream();
         if (failed)
             failed(id_, why);
+    }
+
+    // Until the stream is ready: a server that stopped answering fails the play, and its
+    // connection is dropped, so that the next play connects afresh.
+    void awaitAnswer() {
+        if (!context_)
+            connect();
+        answerTimer_ = pa_context_rttime_new(context_, pa_rtclock_now() + kAnswerUsec,
+                                             &PulseBackend::answerLate, this);
+    }
+    static void answerLate(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
+        auto* b = static_cast<PulseBackend*>(self);
+        api->time_free(e);
+        b->answerTimer_ = nullptr;
+        b->fail(QStringLiteral("the sound server does not answer"));
+        b->dropContext();
     }
 
     void feed(std::size_t bytes) {
@@ -213,6 +240,10 @@ private:
         if (s != b->stream_)
             return;
         const pa_stream_state_t st = pa_stream_get_state(s);
+        if (st == PA_STREAM_READY && b->answerTimer_) {
+            pa_threaded_mainloop_get_api(b->loop_)->time_free(b->answerTimer_);
+            b->answerTimer_ = nullptr;
+        }
         if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED)
             b->fail(b->serverError());
     }
@@ -233,6 +264,7 @@ private:
     pa_threaded_mainloop* loop_;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
+    pa_time_event* answerTimer_ = nullptr;
     bool pending_ = false;  // a play waits for the connection
     bool draining_ = false; // the whole clip is queued
     int id_ = 0;

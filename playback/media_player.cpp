@@ -151,7 +151,9 @@ void MediaPlayer::Stop() {
     ++playId_;
     if (backend_)
         backend_->stop();
-    backendState(Stopped);
+    // Reported even when nothing played: the listener closes the file on it.
+    const PlayState old = std::exchange(state_, Stopped);
+    emit PlayStateChange(old, Stopped);
 }
 
 void MediaPlayer::setFileName(const QString& path) {

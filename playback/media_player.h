@@ -24,7 +24,7 @@ public:
     explicit MediaPlayer(QObject* parent = nullptr);
     ~MediaPlayer() override;
 
-    void Stop();                           // halts; reports Stopped when something played
+    void Stop();                           // halts, and reports Stopped in any case
     void setFileName(const QString& path); // empty string closes the file
     QString fileName() const;
     void Play();                        // the opened file from its start

@@ -69,8 +69,7 @@ void PlaybackControl::Son_Click() {
     c_.MP->setEnabled(LecteurInterne);
     if (c_.Son)
         c_.Son->setChecked(LecteurInterne);
-    // A mouse click leaves the switch; from the keyboard the focus stays where it is.
-    if (c_.ZoneT1 && !(c_.Son && c_.Son->clickedByKey()))
+    if (c_.ZoneT1 && !(switchKeepsFocus && switchKeepsFocus()))
         c_.ZoneT1->setFocus();
 }
 

@@ -36,6 +36,9 @@ public:
     std::function<void(const QString& path)> openWithSystem;
     // Opens and plays a file in the embedded player MP; replaceable by tests.
     std::function<void(const QString& path)> playEmbedded;
+    // Whether the switch keeps the focus after the click being handled; when unset, or false,
+    // the focus goes to the header block.
+    std::function<bool()> switchKeepsFocus;
 
     void Joue(int n);
     void Cmd_Click(int index);

@@ -1,6 +1,5 @@
 #include "sound_switch.h"
 
-#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
@@ -36,31 +35,6 @@ void SoundSwitch::paintEvent(QPaintEvent*) {
         focus.initFrom(this);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
-}
-
-} // namespace playback
-
-namespace playback {
-
-void SoundSwitch::keyPressEvent(QKeyEvent* e) {
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    if (enter && e->modifiers() == Qt::NoModifier) {
-        if (!e->isAutoRepeat()) {
-            byKey_ = true;
-            click();
-            byKey_ = false;
-        }
-        e->accept();
-        return;
-    }
-    QAbstractButton::keyPressEvent(e);
-}
-
-// Space clicks on its release.
-void SoundSwitch::keyReleaseEvent(QKeyEvent* e) {
-    byKey_ = e->key() == Qt::Key_Space;
-    QAbstractButton::keyReleaseEvent(e);
-    byKey_ = false;
 }
 
 } // namespace playback

@@ -20,17 +20,11 @@ public:
 
     QSize sizeHint() const override;
 
-    // Whether the click being handled came from Space or Return: then the focus stays.
-    bool clickedByKey() const { return byKey_; }
-
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    void keyReleaseEvent(QKeyEvent* e) override;
     void nextCheckState() override {}
 
 private:
-    bool byKey_ = false;
     QPixmap picture_;
     QPixmap downPicture_;
 };

@@ -8,13 +8,13 @@
 #include "playback/system_player.h"
 #include "playback/volume.h"
 #include "window/accessible_factory.h"
+#include "window/assistive_technology.h"
 #include "window/frm_dorlo.h"
 #include "window/question_navigation.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QScrollBar>
@@ -54,7 +54,7 @@ public:
     bool stopIgnored = false;  // the stop button was pressed during the wait
 
     void say(const QString& text) {
-        if (!QAccessible::isActive())
+        if (!AssistiveTechnology::active())
             return;
         ++said;
         if (!label_) {
@@ -87,25 +87,6 @@ private:
 Voice* voiceOf(FrmDorlo& form) {
     return form.findChild<Voice*>(QStringLiteral("voice"), Qt::FindDirectChildrenOnly);
 }
-
-// Return presses a button as Space does.
-class ReturnClicks : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
-            (key->modifiers() & ~Qt::KeypadModifier))
-            return false;
-        if (!key->isAutoRepeat())
-            static_cast<QAbstractButton*>(watched)->click();
-        return true;
-    }
-};
 
 void describeSwitch(FrmDorlo& form) {
     form.Son->setAccessibleDescription((form.playback()->LecteurInterne
@@ -187,9 +168,15 @@ void nameHeader(FrmDorlo& form) {
          QStringLiteral("Nombre de bonnes réponses et code de classement"));
     form.LblNbR1->setAccessibleDescription(QStringLiteral("Nombre de bonnes réponses ; touche ") +
                                            scoreKeyName());
-    form.LblNbR1->setToolTip(QStringLiteral("Nombre de bonnes réponses ; la touche ") +
-                             scoreKeyName() +
-                             QStringLiteral(" le dit, avec le code de classement"));
+    // The key speaks only under a screen reader; so does the tooltip that names it.
+    const QString countTip = QStringLiteral("Nombre de bonnes réponses ; la touche ") +
+                             scoreKeyName() + QStringLiteral(" le dit, avec le code de classement");
+    const auto showCountTip = [count = form.LblNbR1, countTip](bool assistive) {
+        count->setToolTip(assistive ? countTip : QString());
+    };
+    showCountTip(AssistiveTechnology::active());
+    QObject::connect(&AssistiveTechnology::watcher(), &AssistiveTechnology::activeChanged,
+                     form.LblNbR1, showCountTip);
     name(form.LblNbR2, QStringLiteral("sur %1").arg(kQuestions),
          QStringLiteral("Nombre de questions"));
     form.LblNbR2->setBuddy(form.LblNbR1);
@@ -240,21 +227,7 @@ void namePanels(FrmDorlo& form) {
     }
 }
 
-// The switch, the knob and the site link follow the last panel; the header block that takes
-// the focus after a click on the switch sits just before it, so that Tab goes on from there.
-void completeKeyboardOrder(FrmDorlo& form) {
-    form.LblSite->setFocusPolicy(Qt::TabFocus);
-    form.Volume->setFocusPolicy(Qt::TabFocus); // a click on the knob leaves the focus alone
-    QWidget::setTabOrder(form.Txt[kQuestions], form.ZoneT1);
-    QWidget::setTabOrder(form.ZoneT1, form.Son);
-    QWidget::setTabOrder(form.Son, form.Volume);
-    QWidget::setTabOrder(form.Volume, form.LblSite);
-}
-
 void connectSpeech(FrmDorlo& form, Voice* voice) {
-    auto* returnClicks = new ReturnClicks(&form);
-    for (int k = 1; k <= 2 * kQuestions; ++k)
-        form.Cmd[k]->installEventFilter(returnClicks);
     auto* score = new QShortcut(QKeySequence(kScoreKey), &form);
     QObject::connect(score, &QShortcut::activated, &form, [&form] { say(form, scoreText(form)); });
     // Connected after the window's own handlers, so these read the state they leave.
@@ -327,7 +300,7 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
         [voice, &form, open = form.playback()->openWithSystem](const QString& path) {
             if (open)
                 open(path);
-            if (!QAccessible::isActive() || voice->asked == 0)
+            if (!AssistiveTechnology::active() || voice->asked == 0)
                 return;
             playback::askForSystemPlayer(voice, [voice](bool found) {
                 voice->say(found ? QStringLiteral("lecture")
@@ -413,7 +386,6 @@ void nameControls(FrmDorlo& form) {
     namePanels(form);
     for (int n = 1; n <= kQuestions; ++n)
         describeCheck(form, n);
-    completeKeyboardOrder(form);
     auto* voice = new Voice(form);
     for (int n = 1; n <= kQuestions; ++n)
         voice->lastChecked[n] =

@@ -1,7 +1,8 @@
 #pragma once
-// What assistive technologies are told about the window, in French, what is spoken to the
-// player, and the keyboard's way to the header controls.
+// What assistive technologies are told about the window, in French, and what is spoken to
+// the player.
 #include <QString>
+#include <Qt>
 
 namespace window {
 class FrmDorlo;
@@ -10,12 +11,11 @@ namespace accessibility {
 
 // The key that speaks the count, the ranking code and the current question's outcome. It
 // produces no character, so answer entry never sees it.
-constexpr int kScoreKey = 0x01000031; // Qt::Key_F2
+constexpr int kScoreKey = Qt::Key_F2;
 QString scoreKeyName();
 
-// Names and describes every visible control of the window, puts the header's switch, knob
-// and site link after the thirty panels in the keyboard order, and sets up what is spoken.
-// Runs once, after start-up.
+// Names and describes every visible control of the window and sets up what is spoken. Runs
+// once, after start-up.
 void nameControls(FrmDorlo& form);
 
 // Follows a check: the outcome on the question's result label, the count and the code; the

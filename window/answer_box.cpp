@@ -1,8 +1,8 @@
 #include "window/answer_box.h"
 
+#include "window/assistive_technology.h"
 #include "window/key_press_times.h"
 
-#include <QAccessible>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QTimer>
@@ -72,7 +72,10 @@ bool momentary(const QFocusEvent& event) {
 } // namespace
 
 void AnswerBox::focusInEvent(QFocusEvent* event) {
-    if (momentary(*event) || !QAccessible::isActive()) {
+    // A click places the caret, and a drag selects, from where the button went down: a
+    // selection made after that would undo them.
+    if (momentary(*event) || !AssistiveTechnology::active() ||
+        event->reason() == Qt::MouseFocusReason) {
         QLineEdit::focusInEvent(event);
         if (gotFocusHandler && !momentary(*event))
             gotFocusHandler(index_);
@@ -90,7 +93,7 @@ void AnswerBox::focusInEvent(QFocusEvent* event) {
 }
 
 void AnswerBox::focusOutEvent(QFocusEvent* event) {
-    if (!momentary(*event) && QAccessible::isActive()) {
+    if (!momentary(*event) && AssistiveTechnology::active()) {
         // Deselecting on the way out is heard as "text deselected", before or after the next
         // control's name, whenever it is done: the selection stays, and the next visit
         // selects the whole text again anyway.

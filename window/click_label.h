@@ -1,7 +1,6 @@
 #pragma once
-// A label that reports a click: the button released over it, or Space or Enter while it
-// has the keyboard focus (it takes the focus only when given a focus policy).
-#include <QKeyEvent>
+// A label that reports a click: the button released over it. Keys press it through the
+// window's keyboard handling (window/keyboard.h) when it has the focus.
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStyleOptionFocusRect>
@@ -22,17 +21,6 @@ protected:
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
             clicked)
             clicked();
-    }
-    void keyPressEvent(QKeyEvent* event) override {
-        const int key = event->key();
-        if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
-            event->modifiers() == Qt::NoModifier) {
-            if (!event->isAutoRepeat() && clicked)
-                clicked();
-            event->accept();
-            return;
-        }
-        QLabel::keyPressEvent(event);
     }
     void paintEvent(QPaintEvent* event) override {
         QLabel::paintEvent(event);

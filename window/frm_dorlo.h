@@ -129,7 +129,6 @@ private:
     void buildPanels(const Fonts& fonts);
     void buildHidden();
     void buildPlayback();
-    void buildTabOrder();
     void runLayout();
 
     ProgramSettings settings_;

@@ -1,5 +1,5 @@
-// Building the main window: its fonts, its controls in the design's places, the playback
-// wiring and the tab order. What the window does once built is in frm_dorlo.cpp.
+// Building the main window: its fonts, its controls in the design's places and the playback
+// wiring. What the window does once built is in frm_dorlo.cpp.
 #include "window/frm_dorlo.h"
 
 #include "data/edition.h"
@@ -17,6 +17,7 @@
 #include "window/click_label.h"
 #include "window/design.h"
 #include "window/key_press_times.h"
+#include "window/keyboard.h"
 #include "window/pictures.h"
 #include "window/question_navigation.h"
 
@@ -175,16 +176,12 @@ AnswersFile answersFileFor(const ProgramSettings& s) {
 
 // Every font of the window, made once.
 struct FrmDorlo::Fonts {
-    QFont sans, sansBold, code, site, heavy, title;
+    QFont sans, sansBold, site, heavy, title;
     Fonts() {
         const QString plain = installedFamily({"MS Sans Serif", "DejaVu Sans", "Lato"});
         const QString heavyFamily = installedFamily({"Arial Black", "Lato Black", "Lato"});
         sans = sansSerif(plain, 8.25);
         sansBold = sansSerif(plain, 8.25, true);
-        // The code's label is one line of the designed face high. The stand-in's capitals
-        // reach as high and its tails lower (J and Q), onto the label's lower edge at any
-        // scale: a quarter point less keeps them off it.
-        code = sansSerif(plain, 7.75, true);
         site = sansSerif(plain, 12);
         site.setUnderline(true);
         heavy = arialBlack(heavyFamily, 20.25, false);
@@ -211,7 +208,7 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
     buildPanels(fonts);
     buildHidden();
     buildPlayback();
-    buildTabOrder();
+    keyboard::setUp(*this);
 
     controls_.form = this;
     controls_.ZoneT0 = ZoneT0;
@@ -264,8 +261,8 @@ void FrmDorlo::buildHeader(const Fonts& fonts) {
     const QString codeTip = QString::fromUtf8(design::kCodeTip) + edition::siteName();
     LblCode0 =
         makeLabel(ZoneT1, QStringLiteral("Code :"), fonts.sans, Qt::AlignRight, design::LblCode0);
-    LblCode1 =
-        makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.code, Qt::AlignLeft, design::LblCode1);
+    LblCode1 = makeLabel(ZoneT1, QStringLiteral("MMMMMM"), fonts.sansBold, Qt::AlignLeft,
+                         design::LblCode1);
     for (QLabel* l : {LblCode0, LblCode1}) {
         setForeground(l, buttonText);
         setBackground(l, kHeader);
@@ -434,25 +431,6 @@ void FrmDorlo::buildPlayback() {
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });
     // The player's state, the knob and the wait are wired by the control itself.
     connect(Son, &QAbstractButton::clicked, control, &playback::PlaybackControl::Son_Click);
-}
-
-void FrmDorlo::buildTabOrder() {
-    QWidget* previous = nullptr;
-    for (int n = 1; n <= kQuestions; ++n) {
-        for (QWidget* w :
-             {static_cast<QWidget*>(Cmd[n]), static_cast<QWidget*>(Cmd[n + kQuestions]),
-              static_cast<QWidget*>(Txt[n])}) {
-            if (previous)
-                QWidget::setTabOrder(previous, w);
-            previous = w;
-        }
-    }
-    QWidget::setTabOrder(previous, Son);
-    for (QLabel* l : findChildren<QLabel*>())
-        l->setFocusPolicy(Qt::NoFocus);
-    // The keyboard starts where its order does, not on whatever Qt would pick first (the
-    // site link, which the first Enter would open).
-    Cmd[1]->setFocus();
 }
 
 std::uint32_t FrmDorlo::backColor(const QWidget* w) {

@@ -2,9 +2,9 @@
 
 #include "playback/volume.h"
 #include "window/accessibility.h"
+#include "window/assistive_technology.h"
 #include "window/frm_dorlo.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,7 +33,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress || !QAccessible::isActive())
+        if (event->type() != QEvent::KeyPress || !AssistiveTechnology::active())
             return false;
         QWidget* focus = QApplication::focusWidget();
         // Once per key: where it is delivered first, inside this window.

@@ -10,6 +10,7 @@
 #include "playback/volume.h"
 #include "tests/playback/test_stores.h"
 #include "window/accessibility.h"
+#include "window/design.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -55,6 +56,8 @@ class TestAccessibility : public QObject {
         QApplication::setActiveWindow(f_.get());
         QVERIFY(QTest::qWaitForWindowActive(f_.get()));
     }
+    // A screen reader starting or stopping while the game runs, as Qt's bridge reports it.
+    static void screenReader(bool on) { QAccessible::setActive(on); }
     void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
         QVERIFY(focus);
@@ -71,6 +74,38 @@ private slots:
         for (int n = 1; n <= 30; ++n) // nothing saved between tests
             f_->Txt[n]->clear();
         f_.reset();
+        screenReader(false);
+    }
+
+    // Without a screen reader the tooltips are the design's; the count's names the score
+    // key only while one runs.
+    void tooltips_data() {
+        QTest::addColumn<bool>("assistive");
+        QTest::newRow("no screen reader") << false;
+        QTest::newRow("screen reader") << true;
+    }
+    void tooltips() {
+        QFETCH(bool, assistive);
+        screenReader(assistive);
+        const QString codeTip = QString::fromUtf8(window::design::kCodeTip) + edition::siteName();
+        std::map<QWidget*, QString> expected = {
+            {f_->LblCode0, codeTip},
+            {f_->LblCode1, codeTip},
+            {f_->Son, QString::fromUtf8(window::design::kSonTip)},
+            {f_->LblSite, QString::fromUtf8(window::design::kSiteTip) + edition::siteAddress()}};
+        if (assistive)
+            expected[f_->LblNbR1] = u"Nombre de bonnes réponses ; la touche F2 le dit, avec le "
+                                    u"code de classement"_qs;
+        int tips = 0;
+        for (QWidget* w : f_->findChildren<QWidget*>()) {
+            if (w->toolTip().isEmpty())
+                continue;
+            ++tips;
+            QVERIFY2(expected.count(w), qPrintable(w->toolTip()));
+            QCOMPARE(w->toolTip(), expected.at(w));
+        }
+        QCOMPARE(tips, int(expected.size()));
+        QVERIFY(text(f_->LblNbR1, QAccessible::Description).contains(u"F2"_qs));
     }
 
     void everyVisibleControlIsNamedAndDescribed() {
@@ -214,37 +249,97 @@ private slots:
             ->attributes(3, &start, &end);
         QCOMPARE(std::pair(start, end), std::pair(0, 8));
         QCOMPARE(text(f_->LblNbR1, QAccessible::Name), u"Bonnes réponses : 0 sur 30"_qs);
-        QVERIFY(f_->LblNbR1->toolTip().contains(window::accessibility::scoreKeyName()));
         QVERIFY(text(f_.get(), QAccessible::Description)
                     .contains(u"Touche "_qs + window::accessibility::scoreKeyName()));
     }
 
+    // The knob and the site link are Tab stops only while a screen reader runs.
+    void tabWalksEveryPanelThenTheHeader_data() {
+        QTest::addColumn<bool>("assistive");
+        QTest::addColumn<bool>("gone"); // started, then stopped again
+        QTest::newRow("no screen reader") << false << false;
+        QTest::newRow("screen reader") << true << false;
+        QTest::newRow("screen reader gone") << true << true;
+    }
     void tabWalksEveryPanelThenTheHeader() {
+        QFETCH(bool, assistive);
+        QFETCH(bool, gone);
         activate();
+        screenReader(assistive);
+        if (gone) {
+            f_->Volume->setFocus();
+            screenReader(false);
+            assistive = false;
+            QCOMPARE(QApplication::focusWidget(), f_->ZoneT1);
+        }
         f_->Txt[1]->setFocus();
         QCOMPARE(QApplication::focusWidget(), f_->Txt[1]);
+        QList<QWidget*> header{f_->Son};
+        if (assistive)
+            header << f_->Volume << f_->LblSite;
         QList<QWidget*> expected;
         for (int n = 2; n <= 30; ++n)
             expected << f_->Cmd[n] << f_->Cmd[n + 30] << f_->Txt[n];
-        expected << f_->Son << f_->Volume << f_->LblSite << f_->Cmd[1] << f_->Cmd[31] << f_->Txt[1];
+        expected << header << f_->Cmd[1] << f_->Cmd[31] << f_->Txt[1];
         for (QWidget* w : expected) {
             press(Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), w);
         }
         // And back.
-        for (QWidget* w : std::initializer_list<QWidget*>{f_->Cmd[31], f_->Cmd[1], f_->LblSite,
-                                                          f_->Volume, f_->Son, f_->Txt[30]}) {
+        QList<QWidget*> back{f_->Cmd[31], f_->Cmd[1]};
+        for (auto it = header.rbegin(); it != header.rend(); ++it)
+            back << *it;
+        back << f_->Txt[30];
+        for (QWidget* w : back) {
             press(Qt::Key_Backtab, Qt::ShiftModifier);
             QCOMPARE(QApplication::focusWidget(), w);
         }
+        QCOMPARE(f_->Volume->focusPolicy(), assistive ? Qt::TabFocus : Qt::NoFocus);
+        QCOMPARE(f_->LblSite->focusPolicy(), assistive ? Qt::TabFocus : Qt::NoFocus);
         for (int n = 1; n <= 30; ++n) {
             QCOMPARE(f_->No[n]->focusPolicy(), Qt::NoFocus);
             QCOMPARE(f_->Retour[n]->focusPolicy(), Qt::NoFocus);
         }
     }
 
-    void keysPressTheSwitchPlayAndStop() {
+    // A click into a box leaves the caret where it fell, screen reader or not; reached from
+    // the keyboard, the box's whole text is selected.
+    void focusIntoABox_data() {
+        QTest::addColumn<bool>("assistive");
+        QTest::addColumn<bool>("byMouse");
+        QTest::newRow("click, no screen reader") << false << true;
+        QTest::newRow("click, screen reader") << true << true;
+        QTest::newRow("tab, no screen reader") << false << false;
+        QTest::newRow("tab, screen reader") << true << false;
+    }
+    void focusIntoABox() {
+        QFETCH(bool, assistive);
+        QFETCH(bool, byMouse);
         activate();
+        screenReader(assistive);
+        setAnswer(f_->Txt[2], QStringLiteral("Casse-Noisette"));
+        f_->Cmd[32]->setFocus();
+        if (byMouse)
+            QTest::mouseClick(f_->Txt[2], Qt::LeftButton, {}, QPoint(8, f_->Txt[2]->height() / 2));
+        else
+            press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f_->Txt[2]);
+        QTest::qWait(50); // what is posted after the focus
+        QCOMPARE(f_->Txt[2]->selectedText(),
+                 byMouse ? QString() : QStringLiteral("Casse-Noisette"));
+        if (byMouse)
+            QVERIFY(f_->Txt[2]->cursorPosition() < 3);
+    }
+
+    void keysPressTheSwitchPlayAndStop_data() {
+        QTest::addColumn<bool>("assistive");
+        QTest::newRow("no screen reader") << false;
+        QTest::newRow("screen reader") << true;
+    }
+    void keysPressTheSwitchPlayAndStop() {
+        QFETCH(bool, assistive);
+        activate();
+        screenReader(assistive);
         QStringList handed;
         f_->playback()->openWithSystem = [&](const QString& path) {
             handed << QString::fromLatin1(testing::readFile(path).toHex().left(16));
@@ -254,16 +349,19 @@ private slots:
             return QString::fromLatin1(store.mid(edition::clipStart(k), 8).toHex());
         };
 
-        // From the keyboard the switch toggles and keeps the focus; its state is its own.
+        // From the keyboard the switch toggles; the focus goes to the header block as after a
+        // click, or stays under a screen reader, which then says the new state.
+        QWidget* after = assistive ? static_cast<QWidget*>(f_->Son) : f_->ZoneT1;
         f_->Son->setFocus();
         press(Qt::Key_Space);
         QVERIFY(!f_->playback()->LecteurInterne);
         QVERIFY(!QAccessible::queryAccessibleInterface(f_->Son)->state().checked);
-        QCOMPARE(QApplication::focusWidget(), f_->Son);
+        QCOMPARE(QApplication::focusWidget(), after);
+        f_->Son->setFocus();
         press(Qt::Key_Return);
         QVERIFY(f_->playback()->LecteurInterne);
         QVERIFY(QAccessible::queryAccessibleInterface(f_->Son)->state().checked);
-        QCOMPARE(QApplication::focusWidget(), f_->Son);
+        QCOMPARE(QApplication::focusWidget(), after);
         // A click moves the focus to the header block, from which the switch is one Tab away.
         QTest::mouseClick(f_->Son, Qt::LeftButton);
         QVERIFY(!f_->playback()->LecteurInterne);
@@ -311,6 +409,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(int, left);
         activate();
+        screenReader(true);
         QList<int> volumes;
         connect(f_->Volume, &playback::VolumeKnob::volumeSet, this, [&](int v) { volumes << v; });
         f_->Volume->setFocus();
@@ -327,6 +426,7 @@ private slots:
 
     void siteLinkOpensFromTheKeyboard() {
         activate();
+        screenReader(true);
         QList<QUrl> opened;
         f_->openUrl = [&](const QUrl& u) {
             opened << u;

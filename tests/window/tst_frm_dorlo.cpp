@@ -149,6 +149,7 @@ private slots:
         QCOMPARE(f->LblTitre->font().pointSizeF(), 26.25);
         QCOMPARE(f->LblNbR1->font().pointSizeF(), 20.25);
         QVERIFY(f->LblCode1->font().bold());
+        QCOMPARE(f->LblCode1->font().pointSizeF(), 8.25);
         QCOMPARE(f->LblNbR1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
         QCOMPARE(f->LblCode0->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
         // The design's families give way to installed faces of the same kind.
