@@ -274,7 +274,7 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     // Once when a clip starts: nothing is said over the music after that. The play button of
     // the clip shows as pressed while it plays.
     QObject::connect(form.MP, &playback::MediaPlayer::PlayStateChange, voice,
-                     [voice, &form](int, int now) {
+                     [voice, &form](int before, int now) {
                          if (voice->playing)
                              setPressed(form.Cmd[voice->playing], false);
                          voice->playing = now == playback::MediaPlayer::Playing ? voice->asked : 0;
@@ -282,7 +282,9 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
                              setPressed(form.Cmd[voice->playing], true);
                          if (now == playback::MediaPlayer::Playing)
                              voice->say(QStringLiteral("lecture"));
-                         if (now == playback::MediaPlayer::Stopped && !voice->stopExpected)
+                         // A stop while idle reports Stopped too: only a clip that played ends.
+                         if (now == playback::MediaPlayer::Stopped &&
+                             before == playback::MediaPlayer::Playing && !voice->stopExpected)
                              voice->say(QStringLiteral("Fin de l'extrait"));
                          if (now == playback::MediaPlayer::Stopped)
                              voice->stopExpected = false;
