@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # installed_ranking.sh <cmake> <build tree>
-# Installs the ranking server's component alone: its program and its systemd unit, nothing
-# else; the unit passes systemd-analyze verify, and the installed program serves.
+# Installs the ranking server's component alone: its program, its systemd units, its nginx
+# site and settings under /etc, nothing else; the units pass systemd-analyze verify, and the
+# installed program serves.
 set -euo pipefail
 cmake=$1
 build=$2
@@ -9,14 +10,18 @@ build=$2
 work=$(mktemp -d)
 server=""
 trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
-prefix=$work/root/usr
-if ! "$cmake" --install "$build" --component ranking --prefix "$prefix" >"$work/install.log" 2>&1; then
+root=$work/root
+prefix=$root/usr
+if ! DESTDIR=$root "$cmake" --install "$build" --component ranking --prefix /usr \
+    >"$work/install.log" 2>&1; then
     cat "$work/install.log" >&2
     echo "FAIL: cmake --install --component ranking" >&2
     exit 1
 fi
-actual=$(cd "$prefix" && find . \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort)
-wanted=$(printf '%s\n' bin/dorlo-ranking lib/systemd/system/dorlo-ranking.service)
+actual=$(cd "$root" && find . \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort)
+wanted=$(printf '%s\n' etc/default/dorlo-ranking etc/nginx/sites-available/dorlo-ranking \
+    usr/bin/dorlo-ranking usr/lib/systemd/system/dorlo-ranking.service \
+    usr/lib/systemd/system/dorlo-ranking@.service)
 if [ "$actual" != "$wanted" ]; then
     echo "FAIL: installed files:" >&2
     diff <(echo "$wanted") <(echo "$actual") >&2
@@ -27,19 +32,28 @@ if readelf -d "$prefix/bin/dorlo-ranking" | grep -qE 'RPATH|RUNPATH'; then
     exit 1
 fi
 
-# The unit as installed, pointing at this prefix's program; any complaint fails.
+# The units as installed, pointing at this prefix's program, the template as one instance;
+# any complaint fails.
 if ! command -v systemd-analyze >/dev/null; then
     echo "SKIP: systemd-analyze is not available (package systemd)"
     exit 77
 fi
 unit=$work/dorlo-ranking.service
-sed "s|/usr/bin/dorlo-ranking|$prefix/bin/dorlo-ranking|" \
-    "$prefix/lib/systemd/system/dorlo-ranking.service" >"$unit"
-if ! systemd-analyze verify "$unit" >"$work/verify.log" 2>&1 || [ -s "$work/verify.log" ]; then
-    echo "FAIL: systemd-analyze verify:" >&2
-    cat "$work/verify.log" >&2
+for installed in dorlo-ranking.service:dorlo-ranking.service dorlo-ranking@.service:dorlo-ranking@8081.service; do
+    sed "s|/usr/bin/dorlo-ranking|$prefix/bin/dorlo-ranking|" \
+        "$prefix/lib/systemd/system/${installed%%:*}" >"$work/${installed#*:}"
+    if ! systemd-analyze verify "$work/${installed#*:}" >"$work/verify.log" 2>&1 ||
+        [ -s "$work/verify.log" ]; then
+        echo "FAIL: systemd-analyze verify ${installed%%:*}:" >&2
+        cat "$work/verify.log" >&2
+        exit 1
+    fi
+done
+grep -q '^EnvironmentFile=/etc/default/dorlo-ranking$' "$work/dorlo-ranking@8081.service" &&
+    grep -q -- '--listen 127.0.0.1:%i ' "$work/dorlo-ranking@8081.service" || {
+    echo "FAIL: the template unit does not listen on its instance's port with the shared settings" >&2
     exit 1
-fi
+}
 grep -q '^DynamicUser=yes$' "$unit" && grep -q '^StateDirectory=dorlo-ranking$' "$unit" &&
     grep -q 'sqlite:/var/lib/dorlo-ranking/' "$unit" || {
     echo "FAIL: the unit does not run unprivileged with its database under /var/lib" >&2
