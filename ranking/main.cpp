@@ -1,35 +1,35 @@
 // dorlo-ranking: the publisher's permanent ranking, where a game's ranking code counts.
 #include "code_book.h"
+#include "http_server.h"
 #include "rate_limiter.h"
 #include "site.h"
 #include "store.h"
-
-#include <httplib.h>
 
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <pthread.h>
+#include <stdexcept>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
 
 namespace {
 
 struct Options {
-    std::string host = "127.0.0.1";
-    int port = 8080;
+    ranking::ServerSettings server;
     std::string database = "sqlite:ranking.sqlite";
     int rateLimit = 20;
 };
 
 constexpr const char* kUsage =
     "usage: dorlo-ranking [--listen HOST:PORT] [--database sqlite:PATH | postgresql://…]\n"
-    "                     [--rate-limit N]\n"
+    "                     [--rate-limit N] [--trusted-proxy ADDR]...\n"
     "  --listen      address to serve on (default 127.0.0.1:8080; port 0: any free port)\n"
     "  --database    sqlite:PATH (default sqlite:ranking.sqlite) or a libpq URL\n"
-    "  --rate-limit  submissions a minute per client address (default 20; 0: no limit)\n";
+    "  --rate-limit  submissions a minute per client address (default 20; 0: no limit)\n"
+    "  --trusted-proxy  a reverse proxy's IP address; from it, the client's address is the\n"
+    "                last one in X-Forwarded-For (repeatable; by default none is trusted)\n";
 
 bool parseInt(const std::string& text, int low, int high, int& out) {
     try {
@@ -59,13 +59,16 @@ bool parse(int argc, char** argv, Options& o) {
         if (arg == "--listen") {
             const auto colon = value.rfind(':');
             if (colon == std::string::npos || colon == 0 ||
-                !parseInt(value.substr(colon + 1), 0, 65535, o.port)) {
+                !parseInt(value.substr(colon + 1), 0, 65535, o.server.port)) {
                 std::cerr << "dorlo-ranking: --listen " << value << ": expected HOST:PORT\n";
                 return false;
             }
-            o.host = value.substr(0, colon);
-            if (o.host.size() > 2 && o.host.front() == '[' && o.host.back() == ']')
-                o.host = o.host.substr(1, o.host.size() - 2);
+            std::string& host = o.server.host;
+            host = value.substr(0, colon);
+            if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+                host = host.substr(1, host.size() - 2);
+        } else if (arg == "--trusted-proxy") {
+            o.server.trustedProxies.push_back(value);
         } else if (arg == "--database") {
             o.database = value;
         } else if (arg == "--rate-limit") {
@@ -108,46 +111,32 @@ int main(int argc, char** argv) {
     const ranking::CodeBook codes = ranking::CodeBook::ofThisEdition();
     ranking::RateLimiter limiter(options.rateLimit);
 
-    httplib::Server server;
-    // Enough workers for many clients keeping their connection open.
-    server.new_task_queue = [] {
-        return new httplib::ThreadPool(64);
-    };
-    server.set_keep_alive_max_count(1000);
-    // Headers and body go out in separate writes: without this, each answer waits for the
-    // client's delayed acknowledgement.
-    server.set_tcp_nodelay(true);
-    ranking::installRoutes(server, *store, codes, limiter);
-    // The library listens with a backlog of 5: a burst of new connections overflows it and
-    // the kernel resets some. The listening socket is noted here and its backlog raised below.
-    int listener = -1;
-    server.set_socket_options([&listener](int fd) {
-        httplib::default_socket_options(fd);
-        listener = fd;
-    });
-
-    const int port = options.port == 0
-                         ? server.bind_to_any_port(options.host)
-                         : (server.bind_to_port(options.host, options.port) ? options.port : -1);
-    if (port < 0) {
-        std::cerr << "dorlo-ranking: cannot listen on " << options.host << ":" << options.port
-                  << "\n";
+    std::unique_ptr<ranking::HttpServer> server;
+    int port = -1;
+    try {
+        server = std::make_unique<ranking::HttpServer>(ranking::routes(*store, codes, limiter),
+                                                       options.server);
+        port = server->listen();
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "dorlo-ranking: --trusted-proxy " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "dorlo-ranking: cannot listen on " << options.server.host << ":"
+                  << options.server.port << ": " << e.what() << "\n";
         return 1;
     }
-    if (::listen(listener, SOMAXCONN) != 0)
-        std::perror("dorlo-ranking: listen backlog");
     // The first line of standard output: tests and scripts read the port chosen from it.
-    std::printf("dorlo-ranking: listening on http://%s:%d/\n", options.host.c_str(), port);
+    std::printf("dorlo-ranking: listening on http://%s:%d/\n", options.server.host.c_str(), port);
     std::fflush(stdout);
 
     std::thread waiter([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        server.stop();
+        server->stop();
     });
-    const bool served = server.listen_after_bind();
+    server->run();
     // Wakes the waiter when the server stopped on its own; harmless when it has returned.
     pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
-    return served ? 0 : 1;
+    return 0;
 }

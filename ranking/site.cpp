@@ -2,8 +2,7 @@
 
 #include "pages.h"
 #include "pseudonym.h"
-
-#include <httplib.h>
+#include "url_coding.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,38 +31,41 @@ std::string answers(int n) {
     return n == 1 ? "1 bonne réponse" : std::to_string(n) + " bonnes réponses";
 }
 
-void json(httplib::Response& res, int status, const QJsonObject& body) {
-    res.status = status;
-    res.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
-                    "application/json; charset=utf-8");
+HttpResponse json(int status, const QJsonObject& body) {
+    return {status,
+            "application/json; charset=utf-8",
+            QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
+            {}};
 }
 
-void jsonError(httplib::Response& res, int status, const std::string& message) {
-    json(res, status, QJsonObject{{"erreur", QString::fromStdString(message)}});
+HttpResponse jsonError(int status, const std::string& message) {
+    return json(status, QJsonObject{{"erreur", QString::fromStdString(message)}});
 }
 
 // Renders the page; a database failure gives a short page and a 503.
-void page(httplib::Response& res, Store& store, int status, const FormState& form,
-          const std::string& highlight) {
+HttpResponse page(Store& store, int status, const FormState& form, const std::string& highlight) {
     try {
-        res.status = status;
-        res.set_content(rankingPage(store.ranking(), form, highlight), "text/html; charset=utf-8");
+        return {
+            status, "text/html; charset=utf-8", rankingPage(store.ranking(), form, highlight), {}};
     } catch (const StoreError& e) {
         logLine(e.what());
-        res.status = 503;
-        res.set_content(std::string("<!DOCTYPE html><html lang=\"fr\"><meta charset=\"utf-8\">"
-                                    "<title>Indisponible</title><p>") +
-                            kUnavailable + "</p></html>",
-                        "text/html; charset=utf-8");
+        return {503,
+                "text/html; charset=utf-8",
+                std::string("<!DOCTYPE html><html lang=\"fr\"><meta charset=\"utf-8\">"
+                            "<title>Indisponible</title><p>") +
+                    kUnavailable + "</p></html>",
+                {}};
     }
 }
 
-// An address-based limit: clients behind one proxy share it.
-bool limited(RateLimiter& limiter, const httplib::Request& req, httplib::Response& res) {
-    if (limiter.allow(req.remote_addr))
-        return false;
-    res.set_header("Retry-After", "60");
-    return true;
+// An address-based limit: clients behind one proxy share it unless the proxy is trusted.
+bool limited(RateLimiter& limiter, const HttpRequest& req) {
+    return !limiter.allow(req.client);
+}
+
+HttpResponse tooMany(HttpResponse res) {
+    res.headers.emplace_back("Retry-After", "60");
+    return res;
 }
 
 } // namespace
@@ -112,107 +114,85 @@ Submission submit(Store& store, const CodeBook& codes, const std::string& pseudo
     return out;
 }
 
-void installRoutes(httplib::Server& server, Store& store, const CodeBook& codes,
-                   RateLimiter& limiter) {
-    server.set_payload_max_length(kMaxBody);
-    server.set_default_headers(
-        {{"Content-Security-Policy", "default-src 'none'; style-src 'self'; form-action 'self'; "
-                                     "frame-ancestors 'none'; base-uri 'none'"},
-         {"X-Content-Type-Options", "nosniff"},
-         {"Referrer-Policy", "same-origin"}});
-    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty())
-            return;
-        const char* text = res.status == 404   ? "Page introuvable."
-                           : res.status == 413 ? "Requête trop volumineuse (4 Kio au plus)."
-                                               : "Requête refusée.";
-        res.set_content(text, "text/plain; charset=utf-8");
-    });
-    server.set_exception_handler(
-        [](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
-            std::string what = "unknown exception";
-            try {
-                std::rethrow_exception(ep);
-            } catch (const std::exception& e) {
-                what = e.what();
-            } catch (...) {
-            }
-            logLine(req.method + " " + req.path + ": " + what);
-            res.status = 500;
-            res.set_content("Erreur interne du serveur.", "text/plain; charset=utf-8");
-        });
-
-    server.Get("/healthz", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("ok\n", "text/plain");
-    });
-    server.Get("/style.css", [](const httplib::Request&, httplib::Response& res) {
-        res.set_header("Cache-Control", "max-age=3600");
-        res.set_content(styleSheet(), "text/css; charset=utf-8");
-    });
-    server.Get("/", [&store](const httplib::Request& req, httplib::Response& res) {
-        page(res, store, 200, {}, req.get_param_value("moi"));
-    });
-    server.Post("/", [&](const httplib::Request& req, httplib::Response& res) {
-        // Shown again as typed, but as valid UTF-8 whatever was sent.
-        auto typed = [&](const char* field) {
-            return QString::fromStdString(req.get_param_value(field)).toStdString();
-        };
-        FormState form{typed("pseudo"), typed("code"), {}};
-        if (limited(limiter, req, res)) {
-            form.error = kTooMany;
-            return page(res, store, 429, form, {});
-        }
-        const Submission s = submit(store, codes, form.pseudo, form.code);
-        if (s.verdict == Verdict::Stored) {
-            res.status = 303;
-            res.set_header("Location", "/?moi=" + httplib::detail::encode_query_param(s.key));
-            return;
-        }
-        form.error = s.error;
-        page(res, store, s.verdict == Verdict::Unavailable ? 503 : 400, form, {});
-    });
-    server.Get("/api/classement", [&store](const httplib::Request&, httplib::Response& res) {
-        try {
-            QJsonArray list;
-            int rank = 0;
-            for (const Entry& e : store.ranking()) {
-                list.append(QJsonObject{{"rang", ++rank},
-                                        {"pseudo", QString::fromStdString(e.pseudo)},
-                                        {"score", e.score},
-                                        {"eligible", e.eligible},
-                                        {"date", QString::fromStdString(isoDate(e.micros))}});
-            }
-            res.set_content(QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString(),
-                            "application/json; charset=utf-8");
-        } catch (const StoreError& e) {
-            logLine(e.what());
-            jsonError(res, 503, kUnavailable);
-        }
-    });
-    server.Post("/api/scores", [&](const httplib::Request& req, httplib::Response& res) {
-        if (limited(limiter, req, res))
-            return jsonError(res, 429, kTooMany);
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
-        const QJsonObject o = doc.object();
-        if (!doc.isObject() || !o.value("pseudo").isString() || !o.value("code").isString())
-            return jsonError(res, 400,
-                             "Corps attendu : un objet JSON {\"pseudo\": \"…\", \"code\": \"…\"}.");
-        const Submission s = submit(store, codes, o.value("pseudo").toString().toStdString(),
-                                    o.value("code").toString().toStdString());
-        switch (s.verdict) {
-        case Verdict::Stored:
-            return json(res, 201,
-                        QJsonObject{{"rang", s.rank},
-                                    {"score", s.score.answers},
-                                    {"eligible", s.score.eligible}});
-        case Verdict::Invalid:
-            return jsonError(res, 400, s.error);
-        case Verdict::NotBetter:
-            return jsonError(res, 409, s.error);
-        case Verdict::Unavailable:
-            return jsonError(res, 503, s.error);
-        }
-    });
+std::vector<Route> routes(Store& store, const CodeBook& codes, RateLimiter& limiter) {
+    std::vector<Route> out;
+    out.push_back({"GET", "/healthz", [](const HttpRequest&) {
+                       return HttpResponse{200, "text/plain", "ok\n", {}};
+                   }});
+    out.push_back({"GET", "/style.css", [](const HttpRequest&) {
+                       return HttpResponse{200,
+                                           "text/css; charset=utf-8",
+                                           styleSheet(),
+                                           {{"Cache-Control", "max-age=3600"}}};
+                   }});
+    out.push_back({"GET", "/", [&store](const HttpRequest& req) {
+                       return page(store, 200, {}, req.param("moi"));
+                   }});
+    out.push_back(
+        {"POST", "/", [&](const HttpRequest& req) {
+             // Shown again as typed, but as valid UTF-8 whatever was sent.
+             auto typed = [&](const char* field) {
+                 return QString::fromStdString(req.param(field)).toStdString();
+             };
+             FormState form{typed("pseudo"), typed("code"), {}};
+             if (limited(limiter, req)) {
+                 form.error = kTooMany;
+                 return tooMany(page(store, 429, form, {}));
+             }
+             const Submission s = submit(store, codes, form.pseudo, form.code);
+             if (s.verdict == Verdict::Stored)
+                 return HttpResponse{303, "", "", {{"Location", "/?moi=" + queryEncode(s.key)}}};
+             form.error = s.error;
+             return page(store, s.verdict == Verdict::Unavailable ? 503 : 400, form, {});
+         }});
+    out.push_back(
+        {"GET", "/api/classement", [&store](const HttpRequest&) {
+             try {
+                 QJsonArray list;
+                 int rank = 0;
+                 for (const Entry& e : store.ranking()) {
+                     list.append(QJsonObject{{"rang", ++rank},
+                                             {"pseudo", QString::fromStdString(e.pseudo)},
+                                             {"score", e.score},
+                                             {"eligible", e.eligible},
+                                             {"date", QString::fromStdString(isoDate(e.micros))}});
+                 }
+                 return HttpResponse{
+                     200,
+                     "application/json; charset=utf-8",
+                     QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString(),
+                     {}};
+             } catch (const StoreError& e) {
+                 logLine(e.what());
+                 return jsonError(503, kUnavailable);
+             }
+         }});
+    out.push_back(
+        {"POST", "/api/scores", [&](const HttpRequest& req) {
+             if (limited(limiter, req))
+                 return tooMany(jsonError(429, kTooMany));
+             const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
+             const QJsonObject o = doc.object();
+             if (!doc.isObject() || !o.value("pseudo").isString() || !o.value("code").isString())
+                 return jsonError(400, "Corps attendu : un objet JSON {\"pseudo\": "
+                                       "\"…\", \"code\": \"…\"}.");
+             const Submission s = submit(store, codes, o.value("pseudo").toString().toStdString(),
+                                         o.value("code").toString().toStdString());
+             switch (s.verdict) {
+             case Verdict::Stored:
+                 return json(201, QJsonObject{{"rang", s.rank},
+                                              {"score", s.score.answers},
+                                              {"eligible", s.score.eligible}});
+             case Verdict::Invalid:
+                 return jsonError(400, s.error);
+             case Verdict::NotBetter:
+                 return jsonError(409, s.error);
+             case Verdict::Unavailable:
+                 break;
+             }
+             return jsonError(503, s.error);
+         }});
+    return out;
 }
 
 } // namespace ranking

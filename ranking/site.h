@@ -1,18 +1,14 @@
 #pragma once
 // The site's routes: the HTML page and form, the JSON API and the health check.
 #include "code_book.h"
+#include "http.h"
 #include "rate_limiter.h"
 #include "store.h"
 
 #include <string>
-
-namespace httplib {
-class Server;
-}
+#include <vector>
 
 namespace ranking {
-
-constexpr std::size_t kMaxBody = 4096;
 
 enum class Verdict { Stored, Invalid, NotBetter, Unavailable };
 
@@ -29,7 +25,6 @@ struct Submission {
 Submission submit(Store& store, const CodeBook& codes, const std::string& pseudo,
                   const std::string& code);
 
-void installRoutes(httplib::Server& server, Store& store, const CodeBook& codes,
-                   RateLimiter& limiter);
+std::vector<Route> routes(Store& store, const CodeBook& codes, RateLimiter& limiter);
 
 } // namespace ranking
