@@ -260,6 +260,14 @@ def rate_limits(stack, codes, stored):
     check(stack.limited(b) == 0, "nginx limited client B")
 
 
+def upstream_connections(stack):
+    """Open connections to the ranking processes' ports."""
+    ports = {f"{s.port:04X}" for s in stack.servers}
+    with open("/proc/net/tcp") as f:
+        rows = [line.split() for line in f.readlines()[1:]]
+    return sum(1 for r in rows if r[2].split(":")[1] in ports and r[3] == "01")
+
+
 def slow_clients(stack):
     """200 clients, each on its own address, sending a byte a second: half of them headers,
     half of them a submission's body. Ordinary pages still answer at once."""
@@ -284,6 +292,8 @@ def slow_clients(stack):
             elapsed = time.monotonic() - t0
             check(status == 200 and elapsed < 1.0,
                   f"GET / beside 200 slow clients: {status} after {elapsed:.2f} s")
+            held = upstream_connections(stack)
+            check(held == 0, f"{held} slow requests reached a ranking process unfinished")
             time.sleep(max(0.0, 1.0 - elapsed))
     finally:
         for s in slow:
