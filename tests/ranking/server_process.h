@@ -16,13 +16,15 @@ class ServerProcess {
 public:
     ~ServerProcess() { kill(); }
 
-    // Starts the server and waits for its address; false with `error` set otherwise.
-    bool start(const QString& database, int rateLimit = 0) {
+    // Starts the server, with `more` options, and waits for its address; false with `error`
+    // set otherwise.
+    bool start(const QString& database, int rateLimit = 0, const QStringList& more = {}) {
         process_ = std::make_unique<QProcess>();
         process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_->start(QStringLiteral(DORLO_BUILD_DIR "/ranking/dorlo-ranking"),
-                        {"--listen", "127.0.0.1:0", "--database", database, "--rate-limit",
-                         QString::number(rateLimit)});
+                        QStringList{"--listen", "127.0.0.1:0", "--database", database,
+                                    "--rate-limit", QString::number(rateLimit)} +
+                            more);
         static const QRegularExpression listening(
             QStringLiteral("listening on http://[^:]+:(\\d+)/"));
         QByteArray out;
@@ -51,6 +53,7 @@ public:
                process_->exitCode() == 0;
     }
     int port() const { return port_; }
+    qint64 pid() const { return process_ ? process_->processId() : 0; }
     std::unique_ptr<httplib::Client> client() const {
         auto c = std::make_unique<httplib::Client>("127.0.0.1", port_);
         c->set_read_timeout(30, 0);
