@@ -1,8 +1,9 @@
 // dorlo-ranking: the publisher's permanent ranking, where a game's ranking code counts.
 #include "code_book.h"
+#include "csv_transfer.h"
 #include "http_server.h"
 #include "rate_limiter.h"
-#include "site.h"
+#include "routes.h"
 #include "store.h"
 
 #include <csignal>
@@ -20,16 +21,22 @@ struct Options {
     ranking::ServerSettings server;
     std::string database = "sqlite:ranking.sqlite";
     int rateLimit = 20;
+    ranking::StoreOptions store;
+    std::string importFile, exportFile;
 };
 
 constexpr const char* kUsage =
     "usage: dorlo-ranking [--listen HOST:PORT] [--database sqlite:PATH | postgresql://…]\n"
-    "                     [--rate-limit N] [--trusted-proxy ADDR]...\n"
+    "                     [--rate-limit N] [--trusted-proxy ADDR]... [--db-timeout MS]\n"
+    "                     [--import FILE.csv | --export FILE.csv]\n"
     "  --listen      address to serve on (default 127.0.0.1:8080; port 0: any free port)\n"
     "  --database    sqlite:PATH (default sqlite:ranking.sqlite) or a libpq URL\n"
     "  --rate-limit  submissions a minute per client address (default 20; 0: no limit)\n"
     "  --trusted-proxy  a reverse proxy's IP address; from it, the client's address is the\n"
-    "                last one in X-Forwarded-For (repeatable; by default none is trusted)\n";
+    "                last one in X-Forwarded-For (repeatable; by default none is trusted)\n"
+    "  --db-timeout  bound on each statement, lock and wait for the database (default 2000)\n"
+    "  --import      adds the entries of a CSV file (pseudo;score;eligible;date), then exits\n"
+    "  --export      writes the ranking to a CSV file of that format, then exits\n";
 
 bool parseInt(const std::string& text, int low, int high, int& out) {
     try {
@@ -77,6 +84,14 @@ bool parse(int argc, char** argv, Options& o) {
                           << ": expected a number from 0\n";
                 return false;
             }
+        } else if (arg == "--db-timeout") {
+            if (!parseInt(value, 100, 600000, o.store.timeoutMs)) {
+                std::cerr << "dorlo-ranking: --db-timeout " << value
+                          << ": expected milliseconds from 100\n";
+                return false;
+            }
+        } else if (arg == "--import" || arg == "--export") {
+            (arg == "--import" ? o.importFile : o.exportFile) = value;
         } else {
             std::cerr << "dorlo-ranking: unknown option " << arg << "\n" << kUsage;
             return false;
@@ -103,18 +118,22 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<ranking::Store> store;
     try {
-        store = ranking::openStore(options.database);
+        store = ranking::openStore(options.database, options.store);
     } catch (const ranking::StoreError& e) {
         std::cerr << "dorlo-ranking: " << e.what() << "\n";
         return 1;
     }
+    if (!options.importFile.empty() || !options.exportFile.empty())
+        return options.importFile.empty() ? ranking::exportCsv(*store, options.exportFile)
+                                          : ranking::importCsv(*store, options.importFile);
     const ranking::CodeBook codes = ranking::CodeBook::ofThisEdition();
     ranking::RateLimiter limiter(options.rateLimit);
+    ranking::Service service(*store, codes);
 
     std::unique_ptr<ranking::HttpServer> server;
     int port = -1;
     try {
-        server = std::make_unique<ranking::HttpServer>(ranking::routes(*store, codes, limiter),
+        server = std::make_unique<ranking::HttpServer>(ranking::routes(service, limiter),
                                                        options.server);
         port = server->listen();
     } catch (const std::invalid_argument& e) {

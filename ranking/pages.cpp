@@ -1,6 +1,8 @@
 #include "pages.h"
 
 #include "data/edition.h"
+#include "engine/records.h"
+#include "pseudonym.h"
 
 #include <QDateTime>
 
@@ -47,22 +49,72 @@ std::string shownDate(std::int64_t micros) {
         .toStdString();
 }
 
-std::string row(const Entry& e, int rank, bool highlighted) {
+std::string row(const Entry& e, std::int64_t rank, bool highlighted) {
     std::string s = highlighted ? "<tr class=\"nouveau\">" : "<tr>";
     s += "<td>" + std::to_string(rank) + "</td><td>" + htmlEscape(e.pseudo) + "</td><td>" +
-         std::to_string(e.score) + " / 30</td><td><time datetime=\"" + isoDate(e.micros) + "\">" +
-         shownDate(e.micros) + "</time></td></tr>\n";
+         std::to_string(e.score) + " / " + std::to_string(engine::kQuestions) +
+         "</td><td><time datetime=\"" + isoDate(e.micros) + "\">" + shownDate(e.micros) +
+         "</time></td></tr>\n";
     return s;
+}
+
+std::string pageLink(std::int64_t number, bool active, const char* rel, const char* label) {
+    if (!active)
+        return std::string("<span class=\"off\">") + label + "</span>";
+    return "<a href=\"/?page=" + std::to_string(number) + "\" rel=\"" + rel + "\">" + label +
+           "</a>";
+}
+
+std::string pager(const Page& p) {
+    const bool back = p.number > 1;
+    const bool on = p.number < p.count;
+    return "<nav class=\"pages\" aria-label=\"Pages du classement\">" +
+           pageLink(1, back, "first", "« Première") +
+           pageLink(p.number - 1, back, "prev", "‹ Précédente") + "<span>Page " +
+           std::to_string(p.number) + " sur " + std::to_string(p.count) + "</span>" +
+           pageLink(p.number + 1, on, "next", "Suivante ›") +
+           pageLink(p.count, on, "last", "Dernière »") + "</nav>\n";
+}
+
+std::string announcement(const Page& p) {
+    for (std::size_t i = 0; i < p.rows.size() && !p.marked.empty(); ++i) {
+        const Entry& e = p.rows[i];
+        if (e.key != p.marked)
+            continue;
+        const std::int64_t rank = p.firstRank() + static_cast<std::int64_t>(i);
+        return "<p class=\"succes\" role=\"status\">« " + htmlEscape(e.pseudo) + " » est classé " +
+               std::to_string(rank) + (rank == 1 ? "er" : "e") + " avec " +
+               std::to_string(e.score) + " bonne" + (e.score > 1 ? "s" : "") + " réponse" +
+               (e.score > 1 ? "s" : "") + (e.eligible ? "" : " (hors concours)") + ".</p>\n";
+    }
+    return {};
+}
+
+std::string table(const Page& p) {
+    std::string s = "<table>\n<thead><tr><th>Rang</th><th>Pseudonyme</th><th>Bonnes réponses"
+                    "</th><th>Date</th></tr></thead>\n<tbody>\n";
+    if (p.rows.empty())
+        s += "<tr><td colspan=\"4\" class=\"vide\">Aucun score pour l'instant.</td></tr>\n";
+    bool heading = false;
+    for (std::size_t i = 0; i < p.rows.size(); ++i) {
+        const Entry& e = p.rows[i];
+        if (!e.eligible && !heading) {
+            s += "<tr class=\"hc\"><th colspan=\"4\">Hors concours</th></tr>\n";
+            heading = true;
+        }
+        s += row(e, p.firstRank() + static_cast<std::int64_t>(i),
+                 !p.marked.empty() && e.key == p.marked);
+    }
+    return s + "</tbody>\n</table>\n";
 }
 
 } // namespace
 
-std::string rankingPage(const std::vector<Entry>& rows, const FormState& form,
-                        const std::string& highlightKey) {
+std::string rankingPage(const Page* page, const FormState& form) {
     const std::string title = htmlEscape(edition::title().toUpper().toStdString());
     const std::string site = htmlEscape(edition::siteName().toStdString());
     std::string s;
-    s.reserve(2048 + rows.size() * 160);
+    s.reserve(4096 + (page ? page->rows.size() * 160 : 0));
     s += "<!DOCTYPE html>\n<html lang=\"fr\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
          "Classement permanent – " +
@@ -76,36 +128,20 @@ std::string rankingPage(const std::vector<Entry>& rows, const FormState& form,
          "choix : un meilleur score remplace le précédent.</p>\n";
     if (!form.error.empty())
         s += "<p class=\"erreur\" role=\"alert\">" + htmlEscape(form.error) + "</p>\n";
-    for (std::size_t i = 0; i < rows.size() && !highlightKey.empty(); ++i) {
-        if (rows[i].key == highlightKey) {
-            s += "<p class=\"succes\" role=\"status\">« " + htmlEscape(rows[i].pseudo) +
-                 " » est classé " + std::to_string(i + 1) + (i == 0 ? "er" : "e") + " avec " +
-                 std::to_string(rows[i].score) + " bonne" + (rows[i].score > 1 ? "s" : "") +
-                 " réponse" + (rows[i].score > 1 ? "s" : "") +
-                 (rows[i].eligible ? "" : " (hors concours)") + ".</p>\n";
-        }
-    }
+    if (page)
+        s += announcement(*page);
     s += "<form method=\"post\" action=\"/\">\n"
-         "<label>Pseudonyme <input name=\"pseudo\" maxlength=\"24\" required value=\"" +
-         htmlEscape(form.pseudo) +
+         "<label>Pseudonyme <input name=\"pseudo\" maxlength=\"" +
+         std::to_string(kMaxPseudonymLength) + "\" required value=\"" + htmlEscape(form.pseudo) +
          "\"></label>\n<label>Code <input name=\"code\" size=\"8\" required "
          "autocomplete=\"off\" spellcheck=\"false\" value=\"" +
          htmlEscape(form.code) +
-         "\"></label>\n<button type=\"submit\">Valider</button>\n</form>\n</section>\n"
-         "<table>\n<thead><tr><th>Rang</th><th>Pseudonyme</th><th>Bonnes réponses</th>"
-         "<th>Date</th></tr></thead>\n<tbody>\n";
-    if (rows.empty())
-        s += "<tr><td colspan=\"4\" class=\"vide\">Aucun score pour l'instant.</td></tr>\n";
-    bool heading = false;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows[i].eligible && !heading) {
-            s += "<tr class=\"hc\"><th colspan=\"4\">Hors concours</th></tr>\n";
-            heading = true;
-        }
-        s += row(rows[i], static_cast<int>(i) + 1,
-                 !highlightKey.empty() && rows[i].key == highlightKey);
-    }
-    s += "</tbody>\n</table>\n</main>\n</body>\n</html>\n";
+         "\"></label>\n<button type=\"submit\">Valider</button>\n</form>\n</section>\n";
+    if (page)
+        s += pager(*page) + table(*page) + pager(*page);
+    else
+        s += "<p class=\"retour\"><a href=\"/\">Voir le classement</a></p>\n";
+    s += "</main>\n</body>\n</html>\n";
     return s;
 }
 
@@ -132,6 +168,8 @@ td:first-child, td:nth-child(3) { text-align: right; white-space: nowrap; }
 tr.hc th { background: #e0e0f0; font-style: italic; }
 tr.nouveau td { background: #00ff00; font-weight: bold; }
 td.vide { text-align: center; color: #555; }
+nav.pages { display: flex; flex-wrap: wrap; gap: 0.4em 1em; justify-content: center; margin: 0.6em 0; }
+nav.pages .off { color: #888; }
 )";
 }
 

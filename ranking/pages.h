@@ -1,6 +1,6 @@
 #pragma once
 // The site's HTML: the ranking with its form, in French.
-#include "store.h"
+#include "service.h"
 
 #include <string>
 #include <string_view>
@@ -19,9 +19,9 @@ std::string htmlEscape(std::string_view text);
 // "2026-12-07T13:45:12Z"
 std::string isoDate(std::int64_t micros);
 
-// The ranking, the form and how to get a code; the row of `highlightKey` is marked.
-std::string rankingPage(const std::vector<Entry>& rows, const FormState& form,
-                        const std::string& highlightKey);
+// The form, how to get a code, and a page of the ranking with its pager (its marked row
+// announced); without a page, as after a refusal, a link to the ranking instead.
+std::string rankingPage(const Page* page, const FormState& form);
 std::string styleSheet();
 
 } // namespace ranking

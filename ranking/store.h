@@ -1,7 +1,10 @@
 #pragma once
 // Where the ranking is kept: one entry per player, better replaces, equal or lower refused.
+// Order: eligible games first, then by score, the earlier first on ties, then by key.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,10 +19,15 @@ struct Entry {
     std::int64_t micros = 0; // when it was ranked, microseconds since the epoch (UTC)
 };
 
+// True when `a` would replace `b` of the same player.
+inline bool better(const Entry& a, const Entry& b) {
+    return a.eligible != b.eligible ? a.eligible : a.score > b.score;
+}
+
 struct SubmitOutcome {
-    bool stored = false; // false: the player already has an equal or better entry
-    int rank = 0;        // when stored: the entry's place, from 1
-    Entry current;       // when refused: the entry that stays
+    bool stored = false;   // false: the player already has an equal or better entry
+    std::int64_t rank = 0; // when stored: the entry's place, from 1
+    Entry current;         // when refused: the entry that stays
 };
 
 // Raised on any database failure; its text is for the server's log, never for a client.
@@ -28,45 +36,45 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Safe to call from several threads at once.
+struct StoreOptions {
+    int timeoutMs = 2000; // statements, locks and the wait for a connection
+};
+
+// Safe to call from several threads at once. No call reads the whole table, except
+// exportAll and the schema upgrade.
 class Store {
 public:
     virtual ~Store() = default;
     // Atomic in the database: concurrent submissions, from this process or another sharing
     // the database, neither lose nor duplicate an entry. Committed when it returns.
     virtual SubmitOutcome submit(const Entry& entry) = 0;
-    // Eligible entries first, then by score, the earlier first on ties.
-    virtual std::vector<Entry> ranking() = 0;
+    // At most `count` entries from rank `first` (from 1) on.
+    virtual std::vector<Entry> rows(std::int64_t first, int count) = 0;
+    virtual std::int64_t total() = 0;
+    // The rank of the player's entry, 0 when there is none.
+    virtual std::int64_t rankOf(const std::string& key) = 0;
+    // A trivial query on the ranking within a second; throws StoreError otherwise.
+    virtual void check() = 0;
+    // Entries with distinct keys, each replacing an existing one only when better; one
+    // transaction. Returns how many were stored.
+    virtual std::int64_t importAll(const std::vector<Entry>& entries) = 0;
+    // Every entry in ranking order.
+    virtual void exportAll(const std::function<void(const Entry&)>& write) = 0;
 };
 
-// "sqlite:PATH", or a PostgreSQL URL ("postgresql://…" or "postgres://…").
-std::unique_ptr<Store> openStore(const std::string& url);
+// "sqlite:PATH", or a PostgreSQL URL ("postgresql://…" or "postgres://…"). Creates the
+// schema, or upgrades an older one in place.
+std::unique_ptr<Store> openStore(const std::string& url, const StoreOptions& options = {});
 
-// The statements both engines share, with $1-style parameters.
-namespace sql {
-inline constexpr const char* kCreate = "CREATE TABLE IF NOT EXISTS ranking ("
-                                       " pseudo_key TEXT PRIMARY KEY,"
-                                       " pseudo TEXT NOT NULL,"
-                                       " score SMALLINT NOT NULL CHECK (score BETWEEN 1 AND 30),"
-                                       " eligible SMALLINT NOT NULL CHECK (eligible IN (0, 1)),"
-                                       " created BIGINT NOT NULL)";
-// An eligible game outranks one that is not, whatever their scores.
-inline constexpr const char* kUpsert =
-    "INSERT INTO ranking (pseudo_key, pseudo, score, eligible, created)"
-    " VALUES ($1, $2, $3, $4, $5)"
-    " ON CONFLICT (pseudo_key) DO UPDATE SET pseudo = excluded.pseudo,"
-    " score = excluded.score, eligible = excluded.eligible, created = excluded.created"
-    " WHERE excluded.eligible > ranking.eligible"
-    " OR (excluded.eligible = ranking.eligible AND excluded.score > ranking.score)";
-inline constexpr const char* kRank =
-    "SELECT COUNT(*) + 1 FROM ranking WHERE eligible > $1"
-    " OR (eligible = $1 AND (score > $2 OR (score = $2 AND (created < $3"
-    " OR (created = $3 AND pseudo_key < $4)))))";
-inline constexpr const char* kCurrent =
-    "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking WHERE pseudo_key = $1";
-inline constexpr const char* kList =
-    "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking"
-    " ORDER BY eligible DESC, score DESC, created, pseudo_key";
-} // namespace sql
+// One line on stderr, "dorlo-ranking: " first, flushed: database faults, the upgrade's notes.
+void logLine(const std::string& line);
+
+// The schema this program writes; older ones are upgraded at start-up.
+inline constexpr int kSchemaVersion = 2;
+
+// For an upgrade: the entries with their keys computed again by today's rules, the better
+// one kept where keys now collide (on a tie, the earlier). `notes` gets a line for each
+// entry that goes, and for each name today's rules refuse (kept under its old key).
+std::vector<Entry> rekeyed(std::vector<Entry> entries, std::vector<std::string>& notes);
 
 } // namespace ranking

@@ -16,15 +16,14 @@ class ServerProcess {
 public:
     ~ServerProcess() { kill(); }
 
-    // Starts the server, with `more` options, and waits for its address; false with `error`
-    // set otherwise.
-    bool start(const QString& database, int rateLimit = 0, const QStringList& more = {}) {
+    // Starts the server and waits for its address; false with `error` set otherwise.
+    bool start(const QString& database, int rateLimit = 0, const QStringList& options = {}) {
         process_ = std::make_unique<QProcess>();
         process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_->start(QStringLiteral(DORLO_BUILD_DIR "/ranking/dorlo-ranking"),
                         QStringList{"--listen", "127.0.0.1:0", "--database", database,
                                     "--rate-limit", QString::number(rateLimit)} +
-                            more);
+                            options);
         static const QRegularExpression listening(
             QStringLiteral("listening on http://[^:]+:(\\d+)/"));
         QByteArray out;

@@ -1,5 +1,6 @@
 // The ranking server end to end: a real process on loopback, on SQLite and on a throw-away
 // PostgreSQL cluster, with a real browser for the page.
+#include "raw_exchange.h"
 #include "server_process.h"
 
 #include "ranking/code_book.h"
@@ -47,7 +48,31 @@ int status(const httplib::Result& r) {
     return r ? r->status : -100 - static_cast<int>(r.error());
 }
 
+QByteArray postJson(const std::string& body, const QByteArray& headers = {}) {
+    return "POST /api/scores HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n" + headers +
+           "Content-Length: " + QByteArray::number(qsizetype(body.size())) + "\r\n\r\n" +
+           QByteArray::fromStdString(body);
+}
+
+QByteArray chunk(const QByteArray& data) {
+    return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
+}
+
+// A request sent raw, and what must come of it.
+struct Hostile {
+    QByteArray sent = {};
+    QByteArray flood = {};     // then sent again and again for as long as the server reads
+    QList<int> statuses = {};  // the answers in order; after a 400, 413 or 431 the server closes
+    QByteArrayList shown = {}; // what each answer carries
+    QStringList stored = {};
+    QStringList options = {};
+    int parallel = 1; // connections sending it at once
+    int crowd = 0;    // meanwhile, slow connections from each of 127.0.0.2 to 127.0.0.11
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Hostile)
 
 class TestRankingHttp : public QObject {
     Q_OBJECT
@@ -314,6 +339,108 @@ private slots:
                 QVERIFY2(r->body.find(leak) == std::string::npos, leak);
         }
         QCOMPARE(status(client->Get("/healthz")), 200);
+    }
+
+    // Whatever a client sends, the server's memory grows by less than 16 MiB, nothing is
+    // stored but what is answered 201, and the connection closes after a refusal.
+    void hostileRequests_data() {
+        QTest::addColumn<Hostile>("row");
+        const QByteArray chunked = "POST /api/scores HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                                   "application/json\r\nTransfer-Encoding: chunked\r\n\r\n";
+        const QByteArray kib = chunk(QByteArray(1024, 'x'));
+        const QByteArray big = QByteArray::fromStdString(json("Big", code(8), 5000));
+        const QByteArray get = "GET / HTTP/1.1\r\nHost: x\r\n";
+        const QByteArray header = "X-A: 1\r\n";
+        QTest::newRow("chunked 64 MiB") << Hostile{chunked, kib, {413}};
+        QTest::newRow("memory: 8 at once")
+            << Hostile{.sent = chunked, .flood = kib, .statuses = {413}, .parallel = 8};
+        QTest::newRow("chunked 5 KiB") << Hostile{
+            chunked + chunk(big.left(2500)) + chunk(big.mid(2500)) + "0\r\n\r\n", {}, {413}};
+        QTest::newRow("10 000 headers")
+            << Hostile{get + header.repeated(10000) + "\r\n", {}, {431}};
+        QTest::newRow("101 headers") << Hostile{get + header.repeated(100) + "\r\n", {}, {431}};
+        QTest::newRow("huge header line") << Hostile{get + "X-Big: ", QByteArray(8192, 'a'), {431}};
+        QTest::newRow("range") << Hostile{
+            "GET /style.css HTTP/1.1\r\nHost: x\r\nRange: bytes=0-,0-,0-,0-\r\n\r\n",
+            {},
+            {200},
+            {"text/css"}};
+        QTest::newRow("pipelined")
+            << Hostile{postJson(json("Ann", code(20))) + postJson(json("Ben", code(10))),
+                       {},
+                       {201, 201},
+                       {"\"rang\":1", "\"rang\":2"},
+                       {"Ann 20", "Ben 10"}};
+        QTest::newRow("two lengths")
+            << Hostile{postJson(json("Cid", code(5)), "Content-Length: 3\r\n"), {}, {400}};
+        QTest::newRow("no host") << Hostile{"GET / HTTP/1.1\r\n\r\n", {}, {400}};
+        QTest::newRow("host with space")
+            << Hostile{"GET / HTTP/1.1\r\nHost : x\r\n\r\n", {}, {400}};
+        QTest::newRow("bad request line, then a good one")
+            << Hostile{"GET/ HTTP/1.1\r\nHost: x\r\n\r\n" + get + "\r\n", {}, {400}};
+        QTest::newRow("PUT") << Hostile{"PUT / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n",
+                                        {},
+                                        {405},
+                                        {"\r\nAllow: GET, HEAD, POST\r\n"}};
+        QTest::newRow("date") << Hostile{get + "\r\n", {}, {200}, {"\r\nDate: "}};
+        // The proxy appends the address it saw: a forged one before it changes nothing.
+        QTest::newRow("forwarded by a trusted proxy") << Hostile{
+            postJson(json("Ann", code(20)), "X-Forwarded-For: 10.0.0.1\r\n") +
+                postJson(json("Ben", code(10)), "X-Forwarded-For: 10.0.0.2\r\n") +
+                postJson(json("Cid", code(5)), "X-Forwarded-For: 10.0.0.2, 10.0.0.1\r\n"),
+            {},
+            {201, 201, 429},
+            {},
+            {"Ann 20", "Ben 10"},
+            {"--trusted-proxy", "127.0.0.1", "--rate-limit", "1"}};
+        QTest::newRow("forwarded by anyone else")
+            << Hostile{postJson(json("Ann", code(20)), "X-Forwarded-For: 10.0.0.1\r\n") +
+                           postJson(json("Ben", code(10)), "X-Forwarded-For: 10.0.0.2\r\n"),
+                       {},
+                       {201, 429},
+                       {},
+                       {"Ann 20"},
+                       {"--trusted-proxy", "127.0.0.9", "--rate-limit", "1"}};
+        // 16 kept per address, the rest closed at once; a normal page still comes in 1 s.
+        QTest::newRow("200 slow clients")
+            << Hostile{.sent = get + "\r\n", .statuses = {200}, .crowd = 20};
+    }
+    void hostileRequests() {
+        using namespace std::chrono;
+        QFETCH(Hostile, row);
+        const QString db =
+            "sqlite:" + files_.filePath(QStringLiteral("h%1.sqlite").arg(++databases_));
+        ServerProcess server;
+        QVERIFY2(server.start(db, 0, row.options), qPrintable(server.error));
+        auto client = server.client();
+        QCOMPARE(status(client->Get("/")), 200);
+        const long before = residentKiB(server.pid());
+        const SlowCrowd crowd(server.port(), row.crowd);
+        QCOMPARE(crowd.kept(), 10 * std::min(row.crowd, 16));
+        const bool closes = QList<int>{400, 413, 431}.contains(row.statuses.last());
+        std::vector<Exchange> results(static_cast<std::size_t>(row.parallel));
+        const auto started = steady_clock::now();
+        {
+            std::vector<std::jthread> threads;
+            for (Exchange& result : results)
+                threads.emplace_back([&] {
+                    result = exchange(connectFrom("127.0.0.1", server.port()), row.sent, row.flood,
+                                      int(row.statuses.size()), closes);
+                });
+        }
+        if (row.crowd > 0)
+            QVERIFY(steady_clock::now() - started < seconds(1));
+        for (const Exchange& ex : results) {
+            QCOMPARE(ex.statuses, row.statuses);
+            for (qsizetype i = 0; i < row.shown.size(); ++i)
+                QVERIFY2(ex.answers[i].contains(row.shown[i]), ex.answers[i].left(400));
+            QVERIFY(ex.answers.last().contains(closes ? "\r\nConnection: close\r\n"
+                                                      : "\r\nConnection: keep-alive\r\n"));
+            QCOMPARE(ex.closed, closes);
+        }
+        const long grown = residentKiB(server.pid()) - before;
+        QVERIFY2(grown < 16 * 1024, qPrintable(QString::number(grown) + " KiB"));
+        QCOMPARE(listed(*client), row.stored);
     }
 
     // Headless Chromium fills the form and submits it; the row appears on the page.
