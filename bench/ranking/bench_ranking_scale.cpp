@@ -65,13 +65,15 @@ bool writeSeed(const QString& path, int n) {
 // Seeds the database through the program's own import; the time taken, or < 0 on failure.
 double import(const QString& database, const QString& csv) {
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer timer;
     timer.start();
     p.start(QStringLiteral(DORLO_BUILD_DIR "/ranking/dorlo-ranking"),
             {"--database", database, "--import", csv});
-    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s", p.readAll().constData());
         return -1;
+    }
     return static_cast<double>(timer.elapsed()) / 1000;
 }
 
