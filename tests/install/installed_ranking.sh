@@ -50,7 +50,7 @@ for installed in dorlo-ranking.service:dorlo-ranking.service dorlo-ranking@.serv
     fi
 done
 grep -q '^EnvironmentFile=/etc/default/dorlo-ranking$' "$work/dorlo-ranking@8081.service" &&
-    grep -q -- '--listen 127.0.0.1:%i ' "$work/dorlo-ranking@8081.service" || {
+    grep -q -- '--listen ${DORLO_RANKING_HOST}:%i ' "$work/dorlo-ranking@8081.service" || {
     echo "FAIL: the template unit does not listen on its instance's port with the shared settings" >&2
     exit 1
 }
@@ -60,9 +60,14 @@ grep -q '^DynamicUser=yes$' "$unit" && grep -q '^StateDirectory=dorlo-ranking$' 
     exit 1
 }
 
-# The installed program answers on a free port.
-"$prefix/bin/dorlo-ranking" --listen 127.0.0.1:0 --database "sqlite:$work/r.sqlite" \
-    >"$work/out" 2>"$work/err" &
+# The installed program answers on a free port, started as the template unit starts it with the
+# shipped settings (the database moved here).
+set -a
+. "$root/etc/default/dorlo-ranking"
+set +a
+DORLO_RANKING_DATABASE=sqlite:$work/r.sqlite
+eval "set -- $(sed -n 's/^ExecStart=//p' "$work/dorlo-ranking@8081.service" | sed 's/%i/0/')"
+"$@" >"$work/out" 2>"$work/err" &
 server=$!
 for _ in $(seq 100); do
     grep -q 'listening on' "$work/out" && break
@@ -73,4 +78,4 @@ port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/out"
 exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'GET /healthz HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n' >&3
 head -n 1 <&3 | grep -q '^HTTP/1.1 200' || { echo "FAIL: /healthz" >&2; exit 1; }
-echo "installed ranking server: files, unit and /healthz as expected"
+echo "installed ranking server: files, units and /healthz as expected"
