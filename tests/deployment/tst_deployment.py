@@ -135,6 +135,7 @@ http {{
         check(os.access(self.nginx_exe, os.X_OK),
               "nginx not found: install it (scripts/install-deps)")
         # The commented TLS block, once enabled with a certificate, is accepted as well.
+        check(shutil.which("openssl"), "openssl not found: install it (scripts/install-deps)")
         tls = os.path.join(self.work, "tls")
         os.makedirs(tls)
         cert = os.path.join(tls, "site.pem")
