@@ -45,6 +45,15 @@ asio::ip::address plain(asio::ip::address a) {
     return a;
 }
 
+// What the per-address limit counts: an IPv6 client commonly holds a whole /64.
+std::string countedAs(const asio::ip::address& a) {
+    if (!a.is_v6())
+        return a.to_string();
+    auto bytes = a.to_v6().to_bytes();
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    return asio::ip::address_v6(bytes).to_string() + "/64";
+}
+
 std::string lowerCase(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
@@ -103,6 +112,12 @@ struct HttpServer::Impl {
         --open;
     }
     void accept();
+    // An answer is on its way: while stopping, the server waits for it.
+    void answering() { ++busy; }
+    void answered() {
+        if (--busy == 0 && stopping)
+            io.stop();
+    }
 
     const std::vector<Route> routes;
     const ServerSettings settings;
@@ -115,6 +130,10 @@ struct HttpServer::Impl {
     asio::io_context io;
     tcp::acceptor acceptor{io};
     asio::steady_timer retry{io};
+    asio::steady_timer stopDeadline{io};
+    // I/O thread only.
+    bool stopping = false;
+    int busy = 0;
     // Declared after the I/O context: its queued tasks hold connections bound to it.
     asio::thread_pool workers;
 };
@@ -125,11 +144,12 @@ namespace {
 // next one read, so pipelined requests are answered in order.
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(HttpServer::Impl& server, tcp::socket socket, std::string peer, bool trusted)
+    Session(HttpServer::Impl& server, tcp::socket socket, std::string peer, std::string counted,
+            bool trusted)
         : server_(server), stream_(std::move(socket)),
           buffer_(2 * server.settings.limits.headerBytes + 1024), peer_(std::move(peer)),
-          trusted_(trusted) {}
-    ~Session() { server_.release(peer_); }
+          counted_(std::move(counted)), trusted_(trusted) {}
+    ~Session() { server_.release(counted_); }
 
     void nextRequest() {
         const HttpLimits& limits = server_.settings.limits;
@@ -189,6 +209,9 @@ private:
     void readBody() {
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](error_code ec, std::size_t) {
+                             // A chunk header too long for the buffer is a body too large.
+                             if (ec == http::error::buffer_overflow)
+                                 return self->refuse(413);
                              if (ec)
                                  return self->refuse(refusalFor(ec));
                              self->dispatch();
@@ -215,6 +238,9 @@ private:
     }
 
     void dispatch() {
+        if (server_.stopping)
+            return stream_.close();
+        server_.answering();
         auto& m = parser_->get();
         HttpRequest r;
         r.method = std::string(m.method_string());
@@ -225,8 +251,10 @@ private:
             const auto slash = target.find('/', scheme + 3);
             target = slash == std::string_view::npos ? "/" : target.substr(slash);
         }
-        if (target.empty() || target.front() != '/')
-            return refuse(400);
+        if (target.empty() || target.front() != '/') {
+            parser_.reset();
+            return send(plainAnswer(400), false, false);
+        }
         const auto question = target.find('?');
         r.path = percentDecode(target.substr(0, question), false);
         if (question != std::string_view::npos)
@@ -282,13 +310,14 @@ private:
 
     void send(HttpResponse res, bool head, bool keepAlive) {
         // A client that sent something wrong is not trusted to frame its next request.
-        keepAlive = keepAlive && res.status != 400;
+        keepAlive = keepAlive && res.status != 400 && !server_.stopping;
         out_ = serialize(std::move(res), head, keepAlive);
         stream_.expires_after(kWrite);
         asio::async_write(stream_, asio::buffer(out_),
                           [self = shared_from_this(), keepAlive](error_code ec, std::size_t) {
                               std::string().swap(self->out_);
-                              if (ec)
+                              self->server_.answered();
+                              if (ec || self->server_.stopping)
                                   return self->stream_.close();
                               if (!keepAlive)
                                   return self->linger();
@@ -301,6 +330,7 @@ private:
         parser_.reset();
         if (status == 0)
             return stream_.close();
+        server_.answering();
         send(plainAnswer(status), false, false);
     }
 
@@ -327,6 +357,7 @@ private:
     std::string out_;
     std::array<char, 4096> discard_{};
     const std::string peer_;
+    const std::string counted_;
     const bool trusted_;
 };
 
@@ -351,16 +382,23 @@ void HttpServer::Impl::accept() {
         if (!e) {
             const auto address = plain(endpoint.address());
             const bool proxy = isTrusted(address);
-            std::string peer = address.to_string();
+            std::string counted = countedAs(address);
             // Refused at once: the client's other connections are what it is waiting on.
-            if (admit(peer, proxy)) {
+            if (admit(counted, proxy)) {
                 socket.set_option(tcp::no_delay(true), e);
-                std::make_shared<Session>(*this, std::move(socket), std::move(peer), proxy)
+                std::make_shared<Session>(*this, std::move(socket), address.to_string(),
+                                          std::move(counted), proxy)
                     ->nextRequest();
             }
         }
         accept();
     });
+}
+
+bool isIpAddress(const std::string& text) {
+    error_code ec;
+    asio::ip::make_address(text, ec);
+    return !ec;
 }
 
 HttpServer::HttpServer(std::vector<Route> routes, ServerSettings settings)
@@ -400,11 +438,30 @@ int HttpServer::listen() {
 
 void HttpServer::run() {
     impl_->accept();
-    impl_->io.run();
+    for (;;) {
+        try {
+            impl_->io.run();
+            return;
+        } catch (const std::exception& e) {
+            // One connection's fault, not the server's.
+            logLine(std::string("connection: ") + e.what());
+        }
+    }
 }
 
 void HttpServer::stop() {
-    impl_->io.stop();
+    // Answers under way are still written, for a few seconds at most; the rest is dropped.
+    asio::post(impl_->io, [&s = *impl_] {
+        if (s.stopping)
+            return;
+        s.stopping = true;
+        error_code ignored;
+        s.acceptor.close(ignored);
+        if (s.busy == 0)
+            return s.io.stop();
+        s.stopDeadline.expires_after(std::chrono::seconds(5));
+        s.stopDeadline.async_wait([&s](error_code) { s.io.stop(); });
+    });
 }
 
 } // namespace ranking

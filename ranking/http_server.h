@@ -30,6 +30,9 @@ struct ServerSettings {
     HttpLimits limits;
 };
 
+// "127.0.0.1", "::1": what --trusted-proxy accepts.
+bool isIpAddress(const std::string& text);
+
 class HttpServer {
 public:
     // Throws std::invalid_argument for a trusted proxy that is not an IP address.

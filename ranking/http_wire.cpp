@@ -74,8 +74,17 @@ std::string httpDate() {
     return text;
 }
 
+// A handler's header, unless it would break the framing or repeat one the server sets.
 bool safeHeader(const std::string& name, const std::string& value) {
-    return !name.empty() && name.find_first_of(":\r\n") == std::string::npos &&
+    std::string lower;
+    for (const char c : name)
+        lower += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    for (const char* own : {"date", "content-type", "content-length", "connection",
+                            "transfer-encoding", "content-encoding"}) {
+        if (lower == own)
+            return false;
+    }
+    return !name.empty() && name.find_first_of(": \t\r\n") == std::string::npos &&
            value.find_first_of("\r\n") == std::string::npos;
 }
 

@@ -75,6 +75,11 @@ bool parse(int argc, char** argv, Options& o) {
             if (host.size() > 2 && host.front() == '[' && host.back() == ']')
                 host = host.substr(1, host.size() - 2);
         } else if (arg == "--trusted-proxy") {
+            if (!ranking::isIpAddress(value)) {
+                std::cerr << "dorlo-ranking: --trusted-proxy " << value
+                          << ": expected an IP address\n";
+                return false;
+            }
             o.server.trustedProxies.push_back(value);
         } else if (arg == "--database") {
             o.database = value;
@@ -136,9 +141,6 @@ int main(int argc, char** argv) {
         server = std::make_unique<ranking::HttpServer>(ranking::routes(service, limiter),
                                                        options.server);
         port = server->listen();
-    } catch (const std::invalid_argument& e) {
-        std::cerr << "dorlo-ranking: --trusted-proxy " << e.what() << "\n";
-        return 2;
     } catch (const std::exception& e) {
         std::cerr << "dorlo-ranking: cannot listen on " << options.server.host << ":"
                   << options.server.port << ": " << e.what() << "\n";

@@ -415,6 +415,7 @@ private slots:
         auto client = server.client();
         QCOMPARE(status(client->Get("/")), 200);
         const long before = residentKiB(server.pid());
+        QVERIFY(before > 0);
         const SlowCrowd crowd(server.port(), row.crowd);
         QCOMPARE(crowd.kept(), 10 * std::min(row.crowd, 16));
         const bool closes = QList<int>{400, 413, 431}.contains(row.statuses.last());
