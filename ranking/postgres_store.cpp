@@ -111,10 +111,14 @@ using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 using Clock = std::chrono::steady_clock;
 
 std::string oneLine(const char* message) {
-    std::string s = message ? message : "";
-    for (char& c : s) {
-        if (c == '\n')
-            c = ' ';
+    // Runs of spaces, tabs and line breaks as one space.
+    std::string s;
+    for (const char* p = message ? message : ""; *p; ++p) {
+        const bool space = *p == ' ' || *p == '\t' || *p == '\n' || *p == '\r';
+        if (!space)
+            s += *p;
+        else if (!s.empty() && s.back() != ' ')
+            s += ' ';
     }
     while (!s.empty() && s.back() == ' ')
         s.pop_back();

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ranking {
 namespace {
@@ -266,13 +267,18 @@ struct SqliteStore::Connection {
     };
     Connection(const std::string& path, const StoreOptions& options)
         : handle{openFile(path, options)}, db(handle.db) {
-        fileId(path, dev, ino);
+        for (int i = 0; i < 3; ++i)
+            fileId(path + kSuffixes[i], files[i].dev, files[i].ino);
     }
     // False when the path now names another file, or none.
-    bool sameFile(const std::string& path) const {
-        dev_t d{};
-        ino_t i{};
-        return fileId(path, d, i) && d == dev && i == ino;
+    bool sameFile(const std::string& path) const { return sameAs(path, files[0]); }
+    // The file was replaced or deleted: its log and shared index, still named beside the
+    // path, must not be read as those of the file now there (which they would overwrite).
+    void forgetFile(const std::string& path) {
+        for (int i = 1; i < 3; ++i) {
+            if (sameAs(path + kSuffixes[i], files[i]))
+                ::unlink((path + kSuffixes[i]).c_str());
+        }
     }
     // A statement left mid-way would hold the file's read snapshot.
     void resetAll() {
@@ -306,10 +312,19 @@ struct SqliteStore::Connection {
         }
     }
 
+    struct FileId {
+        dev_t dev{};
+        ino_t ino{};
+    };
+    static bool sameAs(const std::string& path, const FileId& id) {
+        FileId now;
+        return fileId(path, now.dev, now.ino) && now.dev == id.dev && now.ino == id.ino;
+    }
+    static constexpr const char* kSuffixes[] = {"", "-wal", "-shm"};
+
     Handle handle;
     sqlite3* db;
-    dev_t dev{};
-    ino_t ino{};
+    FileId files[3]; // the database, its write-ahead log and its shared index
     Statement begin{db, "BEGIN IMMEDIATE"};
     Statement beginRead{db, "BEGIN"};
     Statement commit{db, "COMMIT"};
@@ -334,6 +349,7 @@ template <typename F> auto SqliteStore::withConnection(int waitMs, F&& work) {
         try {
             if (conn_ && !conn_->sameFile(path_)) {
                 logLine("sqlite: " + path_ + " was replaced or deleted: opening it again");
+                conn_->forgetFile(path_);
                 conn_.reset();
             }
             if (!conn_)
@@ -344,6 +360,7 @@ template <typename F> auto SqliteStore::withConnection(int waitMs, F&& work) {
             } reset{*conn_};
             return work(*conn_);
         } catch (const FileChanged&) {
+            conn_->forgetFile(path_);
             conn_.reset();
             if (attempt > 0)
                 throw StoreError("sqlite: " + path_ + " keeps being replaced");

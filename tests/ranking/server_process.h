@@ -113,6 +113,10 @@ public:
         }
         return QString(url_).replace(QStringLiteral(":///postgres?"), ":///" + name + "?");
     }
+    // As after a crash of the server machine's PostgreSQL: clients are cut off.
+    bool restart() {
+        return !url_.isEmpty() && QProcess::execute(script(), {"restart", dir_}) == 0;
+    }
     QString error;
 
 private:

@@ -5,6 +5,7 @@
 
 #include "ranking/code_book.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,6 +43,50 @@ bool dropTable(const QString& database) {
     PQclear(r);
     PQfinish(c);
     return dropped;
+}
+
+// Runs statements on a database behind the server's back.
+bool runSql(const QString& database, const char* statements) {
+    const QByteArray target = database.toUtf8();
+    if (database.startsWith("sqlite:")) {
+        sqlite3* db = nullptr;
+        const bool ran = sqlite3_open(target.constData() + 7, &db) == SQLITE_OK &&
+                         sqlite3_exec(db, statements, nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return ran;
+    }
+    PGconn* c = PQconnectdb(target.constData());
+    PGresult* r = PQexec(c, statements);
+    const bool ran = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    PQfinish(c);
+    return ran;
+}
+
+// dorlo-ranking run to its end, as for an import or an export: its exit code and output.
+int runRanking(const QStringList& arguments, QString* said = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(DORLO_BUILD_DIR "/ranking/dorlo-ranking"), arguments);
+    if (!p.waitForFinished(120000))
+        return -1;
+    if (said)
+        *said = QString::fromUtf8(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+}
+
+QByteArray fileText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+
+bool hasTable(const httplib::Result& r) {
+    return r && r->body.find("<table") != std::string::npos;
 }
 
 int status(const httplib::Result& r) {
@@ -338,7 +383,281 @@ private slots:
             for (const char* leak : {"ranking", "SQL", "sql", "relation", "table"})
                 QVERIFY2(r->body.find(leak) == std::string::npos, leak);
         }
+        // Its trivial query reads the ranking: a proxy stops sending traffic here.
+        QCOMPARE(status(client->Get("/healthz")), 503);
+    }
+
+    // 260 entries: pages of 50 with their pager, the API by ranges, and a row far down.
+    void pages_data() {
+        backends();
+    }
+    void pages() {
+        START(server, db);
+        QByteArray csv = "pseudo;score;eligible;date\n";
+        for (int i = 0; i < 260; ++i)
+            csv += QStringLiteral("p%1;%2;%3;2026-01-01T00:%4:%5Z\n")
+                       .arg(i)
+                       .arg(1 + i % 30)
+                       .arg(i % 7 ? 1 : 0)
+                       .arg(i / 60, 2, 10, QChar(u'0'))
+                       .arg(i % 60, 2, 10, QChar(u'0'))
+                       .toUtf8();
+        const QString file = files_.filePath("pages.csv");
+        QVERIFY(writeFile(file, csv));
+        QString said;
+        QCOMPARE(runRanking({"--database", db, "--import", file}, &said), 0);
+
+        // The API in ranges, each answer with the count of entries.
+        QList<QJsonObject> all;
+        for (int first : {1, 101, 201, 261}) {
+            const auto r =
+                client->Get(QStringLiteral("/api/classement?rang=%1").arg(first).toStdString());
+            QCOMPARE(status(r), 200);
+            QCOMPARE(r->get_header_value("X-Total-Count"), std::string("260"));
+            const QJsonArray rows =
+                QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).array();
+            QCOMPARE(rows.size(), first == 261 ? 0 : first == 201 ? 60 : 100);
+            for (const QJsonValue& v : rows)
+                all << v.toObject();
+        }
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            QCOMPARE(all[i].value("rang").toInt(), i + 1);
+            if (i > 0 && all[i - 1].value("eligible") == all[i].value("eligible"))
+                QVERIFY(all[i - 1].value("score").toInt() >= all[i].value("score").toInt());
+            else if (i > 0)
+                QVERIFY(all[i - 1].value("eligible").toBool()); // hors concours after them all
+        }
+        auto r = client->Get("/api/classement?rang=3&nombre=2");
+        QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).array(),
+                 QJsonArray({all[2], all[3]}));
+        for (const char* bad : {"rang=0", "rang=x", "nombre=0", "nombre=101", "rang=1&nombre=-5",
+                                "rang=99999999999999999999"}) {
+            r = client->Get(std::string("/api/classement?") + bad);
+            QVERIFY2(status(r) == 400 && r->body.find("\"erreur\"") != std::string::npos, bad);
+            QCOMPARE(r->get_header_value("X-Total-Count"), std::string("260"));
+        }
+
+        // Pages: past the end the last, a bad number the first.
+        r = client->Get("/?page=99");
+        QVERIFY(r->body.find("Page 6 sur 6") != std::string::npos);
+        QVERIFY(r->body.find("<tr><td>251</td>") != std::string::npos);
+        QVERIFY(r->body.find("<td>250</td>") == std::string::npos);
+        QVERIFY(r->body.find("href=\"/?page=5\" rel=\"prev\"") != std::string::npos);
+        r = client->Get("/?page=-2x");
+        QVERIFY(r->body.find("Page 1 sur 6") != std::string::npos);
+        QVERIFY(r->body.find("<td>51</td>") == std::string::npos);
+        r = client->Get("/?page=3");
+        QVERIFY(r->body.find("<tr><td>101</td><td>" +
+                             all[100].value("pseudo").toString().toStdString()) !=
+                std::string::npos);
+
+        // A new last row: the form leads to the page holding it, the row marked.
+        r = client->Post("/", httplib::Params{{"pseudo", "Lanterne"}, {"code", code(1, false)}});
+        QCOMPARE(status(r), 303);
+        r = client->Get(r->get_header_value("Location"));
+        QVERIFY(r->body.find("Page 6 sur 6") != std::string::npos);
+        QVERIFY(r->body.find("<tr class=\"nouveau\"><td>261</td><td>Lanterne</td>") !=
+                std::string::npos);
+        QVERIFY(r->body.find("est classé 261e") != std::string::npos);
+    }
+
+    // Refusals carry the form and the error, never the table; another site's form and a
+    // body not declared as JSON are refused and store nothing.
+    void refusals_data() {
+        backends();
+    }
+    void refusals() {
+        START(server, db, 3);
+        const std::string own =
+            QStringLiteral("http://127.0.0.1:%1").arg(server.port()).toStdString();
+        const httplib::Params form{{"pseudo", "Eve"}, {"code", code(9)}};
+        for (const httplib::Headers& from : {httplib::Headers{{"Origin", "https://evil.example"}},
+                                             httplib::Headers{{"Sec-Fetch-Site", "cross-site"}},
+                                             httplib::Headers{{"Origin", "null"}}}) {
+            const auto r = client->Post("/", from, form);
+            QCOMPARE(status(r), 403);
+            QVERIFY(r->body.find("Envoi refusé") != std::string::npos);
+            QVERIFY(!hasTable(r));
+        }
+        for (const char* type : {"text/plain", "application/x-www-form-urlencoded"})
+            QCOMPARE(status(client->Post("/api/scores", json("Eve", code(9)), type)), 415);
+
+        const httplib::Headers same{{"Origin", own}, {"Sec-Fetch-Site", "same-origin"}};
+        auto r = client->Post("/", same, httplib::Params{{"pseudo", "Eve"}, {"code", "nope"}});
+        QCOMPARE(status(r), 400);
+        QVERIFY(!hasTable(r));
+        QCOMPARE(status(client->Post("/api/scores", json("Eve", code(9)),
+                                     "application/json; charset=utf-8")),
+                 201);
+        QCOMPARE(submit(*client, "Eve", code(9)), 409);
+        r = client->Post("/", same, form);
+        QCOMPARE(status(r), 429);
+        QVERIFY(!hasTable(r));
+        QCOMPARE(listed(*client), QStringList({"Eve 9"}));
+    }
+
+    // A database of the first schema (the table alone) keeps its rows; keys are computed
+    // again, and of two entries that now belong to one player the better stays.
+    void upgrade_data() {
+        backends();
+    }
+    void upgrade() {
+        const QString db = database();
+        QVERIFY2(!db.isEmpty(), qPrintable(cluster_.error));
+        QVERIFY(runSql(db, "CREATE TABLE IF NOT EXISTS ranking ("
+                           " pseudo_key TEXT PRIMARY KEY,"
+                           " pseudo TEXT NOT NULL,"
+                           " score SMALLINT NOT NULL CHECK (score BETWEEN 1 AND 30),"
+                           " eligible SMALLINT NOT NULL CHECK (eligible IN (0, 1)),"
+                           " created BIGINT NOT NULL)"));
+        QVERIFY(runSql(db, "INSERT INTO ranking VALUES"
+                           " ('élodie', 'Élodie', 12, 1, 1765000000000000),"
+                           " ('an old key', 'ÉLODIE', 20, 1, 1765000001000000),"
+                           " ('max', 'Max', 25, 0, 1765000002000000),"
+                           " ('zoé', 'Zoé', 30, 1, 1765000003000000)"));
+        for (int run = 0; run < 2; ++run) {
+            ServerProcess server;
+            QVERIFY2(server.start(db), qPrintable(server.error));
+            auto client = server.client();
+            QCOMPARE(listed(*client), QStringList({"Zoé 30", "ÉLODIE 20", "Max 25 (hc)"}));
+            QCOMPARE(submit(*client, "élodie", code(15)), 409);
+        }
+    }
+
+    // --import checks every line first: one bad line, and nothing is imported. What
+    // --export writes, --import reads back the same.
+    void importExport_data() {
+        backends();
+    }
+    void importExport() {
+        const QString db = database();
+        QVERIFY2(!db.isEmpty(), qPrintable(cluster_.error));
+        const QString file = files_.filePath("import.csv");
+        const QByteArray head = "pseudo;score;eligible;date\nAnn;20;1;2026-12-07T14:02:11Z\n";
+        for (const char* bad : {"Bob;31;1;2026-12-07T14:02:11Z", "Bob;0;1;2026-12-07T14:02:11Z",
+                                "Bob;12;2;2026-12-07T14:02:11Z", "Bob;12;1;2026-02-30T14:02:11Z",
+                                "Bob;12;1;2026-12-07 14:02:11", "<b>;12;1;2026-12-07T14:02:11Z",
+                                "Bob;12;1", "\xff;12;1;2026-12-07T14:02:11Z"}) {
+            QVERIFY(writeFile(file, head + bad + "\nCid;3;0;2026-12-08T00:00:00Z\n"));
+            QString said;
+            QCOMPARE(runRanking({"--database", db, "--import", file}, &said), 1);
+            QVERIFY2(said.contains("import.csv:3: ") && said.contains("nothing imported"),
+                     qPrintable(said));
+        }
+        QVERIFY(writeFile(file, "pseudo;score;eligible\n"));
+        QCOMPARE(runRanking({"--database", db, "--import", file}), 1);
+        const QString out = files_.filePath("export.csv");
+        QCOMPARE(runRanking({"--database", db, "--export", out}), 0);
+        QCOMPARE(fileText(out), "pseudo;score;eligible;date\n");
+
+        // The better of one player's lines stays, on a tie the earlier; an empty line is
+        // nothing.
+        const QByteArray good = "pseudo;score;eligible;date\r\n"
+                                "Ann;20;1;2026-12-07T14:02:11Z\r\n"
+                                "ann;25;0;2026-12-07T15:00:00Z\r\n"
+                                "Bob;20;1;2026-12-07T14:02:10.25Z\r\n"
+                                "Cid;3;0;2026-12-08T00:00:00Z\r\n"
+                                "\r\n"
+                                "CID;3;0;2026-12-01T00:00:00Z\r\n";
+        QVERIFY(writeFile(file, good));
+        QCOMPARE(runRanking({"--database", db, "--import", file}), 0);
+        const QByteArray expected = "pseudo;score;eligible;date\n"
+                                    "Bob;20;1;2026-12-07T14:02:10.250000Z\n"
+                                    "Ann;20;1;2026-12-07T14:02:11Z\n"
+                                    "CID;3;0;2026-12-01T00:00:00Z\n";
+        QCOMPARE(runRanking({"--database", db, "--export", out}), 0);
+        QCOMPARE(fileText(out), expected);
+
+        // Again into the same database: nothing better, nothing changes; into another, the
+        // same ranking.
+        QCOMPARE(runRanking({"--database", db, "--import", out}), 0);
+        const QString other = database();
+        QCOMPARE(runRanking({"--database", other, "--import", out}), 0);
+        for (const QString& d : {db, other}) {
+            QCOMPARE(runRanking({"--database", d, "--export", out}), 0);
+            QCOMPARE(fileText(out), expected);
+        }
+    }
+
+    // A table locked by someone else: a submission and the health check answer 503 within
+    // their bounds, and all is well once it is released.
+    void heldLock() {
+        const QString db = cluster_.freshDatabase();
+        QVERIFY2(!db.isEmpty(), qPrintable(cluster_.error));
+        ServerProcess server;
+        QVERIFY2(server.start(db), qPrintable(server.error));
+        auto client = server.client();
+        QCOMPARE(submit(*client, "Ann", code(4)), 201);
+        PGconn* holder = PQconnectdb(db.toUtf8().constData());
+        PQclear(PQexec(holder, "BEGIN"));
+        PGresult* locked = PQexec(holder, "LOCK TABLE ranking");
+        QCOMPARE(PQresultStatus(locked), PGRES_COMMAND_OK);
+        PQclear(locked);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(submit(*client, "Bob", code(5)), 503);
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        t.start();
+        QCOMPARE(status(client->Get("/healthz")), 503);
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        PQclear(PQexec(holder, "COMMIT"));
+        PQfinish(holder);
         QCOMPARE(status(client->Get("/healthz")), 200);
+        QCOMPARE(submit(*client, "Bob", code(5)), 201);
+    }
+
+    // Pooled connections broken by a restart of PostgreSQL are opened again: once it is
+    // back, no request fails.
+    void postgresRestart() {
+        const QString db = cluster_.freshDatabase();
+        QVERIFY2(!db.isEmpty(), qPrintable(cluster_.error));
+        ServerProcess server;
+        QVERIFY2(server.start(db), qPrintable(server.error));
+        {
+            std::vector<std::jthread> warm;
+            for (int t = 0; t < 8; ++t)
+                warm.emplace_back([&] { server.client()->Get("/"); });
+        }
+        QVERIFY(cluster_.restart());
+        std::vector<std::array<int, 4>> statuses(8);
+        {
+            std::vector<std::jthread> threads;
+            for (int t = 0; t < 8; ++t) {
+                threads.emplace_back([&, t] {
+                    auto c = server.client();
+                    statuses[t][0] = status(c->Get("/"));
+                    statuses[t][1] = submit(*c, "p" + std::to_string(t), code(t + 1));
+                    statuses[t][2] = status(c->Get("/api/classement"));
+                    statuses[t][3] = status(c->Get("/healthz"));
+                });
+            }
+        }
+        for (const auto& s : statuses)
+            QCOMPARE(s, (std::array{200, 201, 200, 200}));
+    }
+
+    // The file replaced, then deleted, under a running server: it serves the file now there,
+    // and a 201 is in that file.
+    void sqliteReplaced() {
+        const QString path = files_.filePath("replaced.sqlite");
+        ServerProcess server;
+        QVERIFY2(server.start("sqlite:" + path), qPrintable(server.error));
+        auto client = server.client();
+        QCOMPARE(submit(*client, "Ann", code(4)), 201);
+        const QString csv = files_.filePath("replacing.csv");
+        const QString other = files_.filePath("replacing.sqlite");
+        QVERIFY(writeFile(csv, "pseudo;score;eligible;date\nBob;9;1;2026-12-07T14:02:11Z\n"));
+        QCOMPARE(runRanking({"--database", "sqlite:" + other, "--import", csv}), 0);
+        QVERIFY(::rename(QFile::encodeName(other).constData(),
+                         QFile::encodeName(path).constData()) == 0);
+        QCOMPARE(listed(*client), QStringList({"Bob 9"}));
+        QCOMPARE(submit(*client, "Cid", code(5)), 201);
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(submit(*client, "Dan", code(6)), 201);
+        QVERIFY(server.stop());
+        QVERIFY2(server.start("sqlite:" + path), qPrintable(server.error));
+        client = server.client();
+        QCOMPARE(listed(*client), QStringList({"Dan 6"}));
     }
 
     // Whatever a client sends, the server's memory grows by less than 16 MiB, nothing is
