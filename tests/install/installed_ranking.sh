@@ -39,7 +39,8 @@ if ! command -v systemd-analyze >/dev/null; then
     exit 77
 fi
 unit=$work/dorlo-ranking.service
-for installed in dorlo-ranking.service:dorlo-ranking.service dorlo-ranking@.service:dorlo-ranking@8081.service; do
+for installed in dorlo-ranking.service:dorlo-ranking.service \
+    dorlo-ranking@.service:dorlo-ranking@8081.service; do
     sed "s|/usr/bin/dorlo-ranking|$prefix/bin/dorlo-ranking|" \
         "$prefix/lib/systemd/system/${installed%%:*}" >"$work/${installed#*:}"
     if ! systemd-analyze verify "$work/${installed#*:}" >"$work/verify.log" 2>&1 ||
@@ -51,7 +52,7 @@ for installed in dorlo-ranking.service:dorlo-ranking.service dorlo-ranking@.serv
 done
 grep -q '^EnvironmentFile=/etc/default/dorlo-ranking$' "$work/dorlo-ranking@8081.service" &&
     grep -q -- '--listen ${DORLO_RANKING_HOST}:%i ' "$work/dorlo-ranking@8081.service" || {
-    echo "FAIL: the template unit does not listen on its instance's port with the shared settings" >&2
+    echo "FAIL: the template unit does not listen on its instance's port, with the settings" >&2
     exit 1
 }
 grep -q '^DynamicUser=yes$' "$unit" && grep -q '^StateDirectory=dorlo-ranking$' "$unit" &&
