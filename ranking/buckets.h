@@ -1,7 +1,8 @@
 #pragma once
-// Ranks from per-(eligible, score) counts: 60 buckets in ranking order, each counted in the
-// same transaction as every change, so that a rank costs a seek within one bucket rather
-// than a count over every better row.
+// Ranks from counts kept in the same transaction as every change: per (eligible, score), 60
+// buckets in ranking order, and within each per day of ranking (rows are ordered by date
+// within a bucket). A rank then costs a seek within one day of one bucket rather than a
+// count over every better row.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -52,6 +53,18 @@ inline std::vector<BucketSlice> slices(const std::vector<Bucket>& buckets, std::
     }
     return out;
 }
+
+inline constexpr std::int64_t kDayMicros = 86400000000;
+
+// As the databases divide; dates are from 1970 on.
+inline std::int64_t dayOf(std::int64_t micros) {
+    return micros / kDayMicros;
+}
+
+struct Day {
+    std::int64_t day = 0; // since the epoch
+    std::int64_t entries = 0;
+};
 
 inline std::int64_t totalOf(const std::vector<Bucket>& buckets) {
     std::int64_t n = 0;

@@ -72,8 +72,8 @@ std::optional<std::int64_t> parseDate(std::string_view s) {
         return std::nullopt;
     static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] || (mo == 2 && d == 29 && !leap) ||
-        h > 23 || mi > 59 || se > 59)
+    if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] ||
+        (mo == 2 && d == 29 && !leap) || h > 23 || mi > 59 || se > 59)
         return std::nullopt;
     const std::int64_t seconds = daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + se;
     return seconds * kMicros + fraction;
@@ -151,7 +151,7 @@ std::optional<Entry> parseLine(std::string_view line, std::string& why) {
     e.eligible = eligible == "1";
     const std::optional<std::int64_t> micros = parseDate(date);
     if (!micros) {
-        why = "the date is not of the form 2026-12-07T14:02:11Z";
+        why = "the date is not of the form 2026-12-07T14:02:11Z, from 1970 on";
         return std::nullopt;
     }
     e.micros = *micros;

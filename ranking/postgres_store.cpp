@@ -33,20 +33,38 @@ CREATE TABLE ranking_counts (
  PRIMARY KEY (eligible, score));
 INSERT INTO ranking_counts
  SELECT e, s, 0 FROM generate_series(0, 1) AS e, generate_series(1, 30) AS s;
+CREATE TABLE ranking_days (
+ eligible SMALLINT NOT NULL,
+ score SMALLINT NOT NULL,
+ day BIGINT NOT NULL,
+ entries BIGINT NOT NULL,
+ PRIMARY KEY (eligible, score, day));
 CREATE OR REPLACE FUNCTION ranking_count() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+ old_day BIGINT;
+ new_day BIGINT;
 BEGIN
  -- A bulk load counts everything once at its end.
  IF current_setting('dorlo.bulk', true) = 'on' THEN
   RETURN NULL;
  END IF;
+ -- Counts are locked in one order, buckets then days, each ascending, so that two
+ -- changes cannot deadlock.
  IF TG_OP = 'INSERT' THEN
   UPDATE ranking_counts SET entries = entries + 1
    WHERE eligible = NEW.eligible AND score = NEW.score;
- ELSIF TG_OP = 'DELETE' THEN
+  INSERT INTO ranking_days VALUES (NEW.eligible, NEW.score, NEW.created / 86400000000, 1)
+   ON CONFLICT (eligible, score, day) DO UPDATE SET entries = ranking_days.entries + 1;
+  RETURN NULL;
+ END IF;
+ IF TG_OP = 'DELETE' THEN
   UPDATE ranking_counts SET entries = entries - 1
    WHERE eligible = OLD.eligible AND score = OLD.score;
- ELSIF (OLD.eligible, OLD.score) <> (NEW.eligible, NEW.score) THEN
-  -- Both counts locked in one order, so that two replacements cannot deadlock.
+  UPDATE ranking_days SET entries = entries - 1
+   WHERE eligible = OLD.eligible AND score = OLD.score AND day = OLD.created / 86400000000;
+  RETURN NULL;
+ END IF;
+ IF (OLD.eligible, OLD.score) <> (NEW.eligible, NEW.score) THEN
   IF (OLD.eligible, OLD.score) < (NEW.eligible, NEW.score) THEN
    UPDATE ranking_counts SET entries = entries - 1
     WHERE eligible = OLD.eligible AND score = OLD.score;
@@ -59,9 +77,22 @@ BEGIN
     WHERE eligible = OLD.eligible AND score = OLD.score;
   END IF;
  END IF;
+ old_day := OLD.created / 86400000000;
+ new_day := NEW.created / 86400000000;
+ IF (OLD.eligible, OLD.score, old_day) < (NEW.eligible, NEW.score, new_day) THEN
+  UPDATE ranking_days SET entries = entries - 1
+   WHERE eligible = OLD.eligible AND score = OLD.score AND day = old_day;
+  INSERT INTO ranking_days VALUES (NEW.eligible, NEW.score, new_day, 1)
+   ON CONFLICT (eligible, score, day) DO UPDATE SET entries = ranking_days.entries + 1;
+ ELSIF (OLD.eligible, OLD.score, old_day) > (NEW.eligible, NEW.score, new_day) THEN
+  INSERT INTO ranking_days VALUES (NEW.eligible, NEW.score, new_day, 1)
+   ON CONFLICT (eligible, score, day) DO UPDATE SET entries = ranking_days.entries + 1;
+  UPDATE ranking_days SET entries = entries - 1
+   WHERE eligible = OLD.eligible AND score = OLD.score AND day = old_day;
+ END IF;
  RETURN NULL;
 END $$;
-CREATE TRIGGER ranking_count AFTER INSERT OR UPDATE OF eligible, score OR DELETE ON ranking
+CREATE TRIGGER ranking_count AFTER INSERT OR UPDATE OF eligible, score, created OR DELETE ON ranking
  FOR EACH ROW EXECUTE FUNCTION ranking_count();
 CREATE TABLE ranking_schema (version INTEGER NOT NULL);
 INSERT INTO ranking_schema VALUES (2);
@@ -69,7 +100,10 @@ INSERT INTO ranking_schema VALUES (2);
 
 constexpr const char* kRecount =
     "UPDATE ranking_counts AS c SET entries = (SELECT COUNT(*) FROM ranking AS r"
-    " WHERE r.eligible = c.eligible AND r.score = c.score)";
+    " WHERE r.eligible = c.eligible AND r.score = c.score);"
+    " DELETE FROM ranking_days;"
+    " INSERT INTO ranking_days SELECT eligible, score, created / 86400000000, COUNT(*)"
+    " FROM ranking GROUP BY 1, 2, 3";
 constexpr const char* kAll = "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking"
                              " ORDER BY eligible DESC, score DESC, created, pseudo_key";
 
@@ -96,16 +130,30 @@ constexpr Prepared kBuckets{"buckets",
                             "SELECT eligible, score, entries FROM ranking_counts"
                             " WHERE entries > 0 ORDER BY eligible DESC, score DESC",
                             0};
-constexpr Prepared kBeforeInBucket{"before",
-                                   "SELECT COUNT(*) FROM ranking WHERE eligible = $1"
-                                   " AND score = $2 AND (created, pseudo_key) < ($3, $4)",
-                                   4};
-constexpr Prepared kInBucket{
-    "in_bucket",
+// The day of a bucket where its entry number $3 (from 0) lies, and how many come before.
+constexpr Prepared kDayAt{"day_at",
+                          "SELECT day, ahead FROM (SELECT day, SUM(entries) OVER (ORDER BY day)"
+                          " - entries AS ahead, SUM(entries) OVER (ORDER BY day) AS upto"
+                          " FROM ranking_days WHERE eligible = $1 AND score = $2"
+                          " AND entries > 0) AS d WHERE upto > $3 ORDER BY day LIMIT 1",
+                          3};
+constexpr Prepared kDaysBefore{"days_before",
+                               "SELECT COALESCE(SUM(entries), 0) FROM ranking_days"
+                               " WHERE eligible = $1 AND score = $2 AND day < $3",
+                               3};
+constexpr Prepared kBeforeInDay{"before_in_day",
+                                "SELECT COUNT(*) FROM ranking WHERE eligible = $1"
+                                " AND score = $2 AND (created, pseudo_key) >= ($5, '')"
+                                " AND (created, pseudo_key) < ($3, $4)",
+                                5};
+constexpr Prepared kFromDay{
+    "from_day",
     "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking"
-    " WHERE eligible = $1 AND score = $2 ORDER BY created, pseudo_key LIMIT $3 OFFSET $4",
-    4};
-constexpr std::array kPrepared{kUpsert, kByKey, kBuckets, kBeforeInBucket, kInBucket};
+    " WHERE eligible = $1 AND score = $2 AND created >= $3 ORDER BY created, pseudo_key"
+    " LIMIT $4 OFFSET $5",
+    5};
+constexpr std::array kPrepared{kUpsert,     kByKey,       kBuckets, kDayAt,
+                               kDaysBefore, kBeforeInDay, kFromDay};
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 using Clock = std::chrono::steady_clock;
@@ -218,9 +266,29 @@ struct PostgresStore::Connection {
     }
     std::int64_t rankOf(const Entry& e) {
         const std::int64_t ahead = entriesBefore(nonEmptyBuckets(), e.eligible, e.score);
-        const Result r = run(kBeforeInBucket, {e.eligible ? "1" : "0", std::to_string(e.score),
-                                               std::to_string(e.micros), e.key});
-        return ahead + std::atoll(PQgetvalue(r.get(), 0, 0)) + 1;
+        const std::string eligible = e.eligible ? "1" : "0";
+        const std::string score = std::to_string(e.score);
+        const std::int64_t day = dayOf(e.micros);
+        const Result days = run(kDaysBefore, {eligible, score, std::to_string(day)});
+        const Result inDay = run(kBeforeInDay, {eligible, score, std::to_string(e.micros), e.key,
+                                                std::to_string(day * kDayMicros)});
+        return ahead + std::atoll(PQgetvalue(days.get(), 0, 0)) +
+               std::atoll(PQgetvalue(inDay.get(), 0, 0)) + 1;
+    }
+    // The entries of a slice: the day where it starts found from the day counts, then a
+    // seek to that day and an offset within it.
+    void read(const BucketSlice& s, std::vector<Entry>& out) {
+        const std::string eligible = s.bucket.eligible ? "1" : "0";
+        const std::string score = std::to_string(s.bucket.score);
+        const Result at = run(kDayAt, {eligible, score, std::to_string(s.offset)});
+        if (PQntuples(at.get()) != 1)
+            return;
+        const std::int64_t day = std::atoll(PQgetvalue(at.get(), 0, 0));
+        const std::int64_t ahead = std::atoll(PQgetvalue(at.get(), 0, 1));
+        const Result r = run(kFromDay, {eligible, score, std::to_string(day * kDayMicros),
+                                        std::to_string(s.count), std::to_string(s.offset - ahead)});
+        for (int i = 0; i < PQntuples(r.get()); ++i)
+            out.push_back(entryAt(r.get(), i));
     }
     static Entry entryAt(const PGresult* r, int row) {
         return Entry{PQgetvalue(r, row, 0), PQgetvalue(r, row, 1), std::atoi(PQgetvalue(r, row, 2)),
@@ -448,13 +516,8 @@ std::vector<Entry> PostgresStore::rows(std::int64_t first, int count) {
         // One snapshot for the counts and the rows.
         c.exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", c.timeoutMs);
         std::vector<Entry> out;
-        for (const BucketSlice& s : slices(c.nonEmptyBuckets(), first, count)) {
-            const Result r =
-                c.run(kInBucket, {s.bucket.eligible ? "1" : "0", std::to_string(s.bucket.score),
-                                  std::to_string(s.count), std::to_string(s.offset)});
-            for (int i = 0; i < PQntuples(r.get()); ++i)
-                out.push_back(Connection::entryAt(r.get(), i));
-        }
+        for (const BucketSlice& s : slices(c.nonEmptyBuckets(), first, count))
+            c.read(s, out);
         c.exec("COMMIT", c.timeoutMs);
         return out;
     });

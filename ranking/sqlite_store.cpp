@@ -29,19 +29,33 @@ CREATE TABLE ranking_counts (
 WITH RECURSIVE s(score) AS (SELECT 1 UNION ALL SELECT score + 1 FROM s WHERE score < 30)
  INSERT INTO ranking_counts SELECT e.eligible, s.score, 0 FROM s, (SELECT 0 AS eligible
  UNION ALL SELECT 1) AS e;
+CREATE TABLE ranking_days (
+ eligible SMALLINT NOT NULL,
+ score SMALLINT NOT NULL,
+ day BIGINT NOT NULL,
+ entries BIGINT NOT NULL,
+ PRIMARY KEY (eligible, score, day)) WITHOUT ROWID;
 CREATE TRIGGER ranking_added AFTER INSERT ON ranking BEGIN
  UPDATE ranking_counts SET entries = entries + 1
   WHERE eligible = new.eligible AND score = new.score;
+ INSERT INTO ranking_days VALUES (new.eligible, new.score, new.created / 86400000000, 1)
+  ON CONFLICT (eligible, score, day) DO UPDATE SET entries = entries + 1;
 END;
-CREATE TRIGGER ranking_changed AFTER UPDATE OF eligible, score ON ranking BEGIN
+CREATE TRIGGER ranking_changed AFTER UPDATE OF eligible, score, created ON ranking BEGIN
  UPDATE ranking_counts SET entries = entries - 1
   WHERE eligible = old.eligible AND score = old.score;
  UPDATE ranking_counts SET entries = entries + 1
   WHERE eligible = new.eligible AND score = new.score;
+ UPDATE ranking_days SET entries = entries - 1
+  WHERE eligible = old.eligible AND score = old.score AND day = old.created / 86400000000;
+ INSERT INTO ranking_days VALUES (new.eligible, new.score, new.created / 86400000000, 1)
+  ON CONFLICT (eligible, score, day) DO UPDATE SET entries = entries + 1;
 END;
 CREATE TRIGGER ranking_removed AFTER DELETE ON ranking BEGIN
  UPDATE ranking_counts SET entries = entries - 1
   WHERE eligible = old.eligible AND score = old.score;
+ UPDATE ranking_days SET entries = entries - 1
+  WHERE eligible = old.eligible AND score = old.score AND day = old.created / 86400000000;
 END;
 CREATE TABLE ranking_schema (version INTEGER NOT NULL);
 INSERT INTO ranking_schema VALUES (2);
@@ -59,12 +73,17 @@ constexpr const char* kByKey =
     "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking WHERE pseudo_key = ?1";
 constexpr const char* kBuckets = "SELECT eligible, score, entries FROM ranking_counts"
                                  " WHERE entries > 0 ORDER BY eligible DESC, score DESC";
-constexpr const char* kBeforeInBucket =
+constexpr const char* kDays = "SELECT day, entries FROM ranking_days"
+                              " WHERE eligible = ?1 AND score = ?2 AND entries > 0 ORDER BY day";
+constexpr const char* kDaysBefore = "SELECT COALESCE(SUM(entries), 0) FROM ranking_days"
+                                    " WHERE eligible = ?1 AND score = ?2 AND day < ?3";
+constexpr const char* kBeforeInDay =
     "SELECT COUNT(*) FROM ranking WHERE eligible = ?1 AND score = ?2"
-    " AND (created, pseudo_key) < (?3, ?4)";
-constexpr const char* kInBucket =
+    " AND (created, pseudo_key) >= (?5, '') AND (created, pseudo_key) < (?3, ?4)";
+constexpr const char* kFromDay =
     "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking"
-    " WHERE eligible = ?1 AND score = ?2 ORDER BY created, pseudo_key LIMIT ?3 OFFSET ?4";
+    " WHERE eligible = ?1 AND score = ?2 AND created >= ?3 ORDER BY created, pseudo_key"
+    " LIMIT ?4 OFFSET ?5";
 constexpr const char* kProbe = "SELECT COUNT(*) FROM (SELECT 1 FROM ranking LIMIT 1)";
 constexpr const char* kAll = "SELECT pseudo_key, pseudo, score, eligible, created FROM ranking"
                              " ORDER BY eligible DESC, score DESC, created, pseudo_key";
@@ -282,8 +301,8 @@ struct SqliteStore::Connection {
     }
     // A statement left mid-way would hold the file's read snapshot.
     void resetAll() {
-        for (Statement* s :
-             {&begin, &beginRead, &commit, &upsert, &byKey, &buckets, &before, &inBucket, &probe})
+        for (Statement* s : {&begin, &beginRead, &commit, &upsert, &byKey, &buckets, &days,
+                             &daysBefore, &beforeInDay, &fromDay, &probe})
             s->reset();
     }
     std::vector<Bucket> nonEmptyBuckets() {
@@ -295,9 +314,32 @@ struct SqliteStore::Connection {
     }
     std::int64_t rankOf(const Entry& e) {
         const std::int64_t ahead = entriesBefore(nonEmptyBuckets(), e.eligible, e.score);
-        before.use().bind(1, std::int64_t{e.eligible}).bind(2, std::int64_t{e.score});
-        before.bind(3, e.micros).bind(4, e.key).step();
-        return ahead + before.integer(0) + 1;
+        const std::int64_t day = dayOf(e.micros);
+        daysBefore.use().bind(1, std::int64_t{e.eligible}).bind(2, std::int64_t{e.score});
+        daysBefore.bind(3, day).step();
+        beforeInDay.use().bind(1, std::int64_t{e.eligible}).bind(2, std::int64_t{e.score});
+        beforeInDay.bind(3, e.micros).bind(4, e.key).bind(5, day * kDayMicros).step();
+        return ahead + daysBefore.integer(0) + beforeInDay.integer(0) + 1;
+    }
+    // The entries of a slice: the day where it starts found from the day counts, then a
+    // seek to that day and an offset within it.
+    void read(const BucketSlice& s, std::vector<Entry>& out) {
+        const std::int64_t eligible = s.bucket.eligible;
+        const std::int64_t score = s.bucket.score;
+        std::int64_t skip = s.offset;
+        std::int64_t day = 0;
+        days.use().bind(1, eligible).bind(2, score);
+        while (days.step()) {
+            day = days.integer(0);
+            if (skip < days.integer(1))
+                break;
+            skip -= days.integer(1);
+        }
+        days.reset();
+        fromDay.use().bind(1, eligible).bind(2, score).bind(3, day * kDayMicros);
+        fromDay.bind(4, std::int64_t{s.count}).bind(5, skip);
+        while (fromDay.step())
+            out.push_back(fromDay.entry());
     }
     // Runs `work` in a transaction, rolled back when it throws.
     template <typename F> auto transaction(Statement& start, F&& work) {
@@ -331,8 +373,10 @@ struct SqliteStore::Connection {
     Statement upsert{db, kUpsert};
     Statement byKey{db, kByKey};
     Statement buckets{db, kBuckets};
-    Statement before{db, kBeforeInBucket};
-    Statement inBucket{db, kInBucket};
+    Statement days{db, kDays};
+    Statement daysBefore{db, kDaysBefore};
+    Statement beforeInDay{db, kBeforeInDay};
+    Statement fromDay{db, kFromDay};
     Statement probe{db, kProbe};
 };
 
@@ -397,13 +441,8 @@ std::vector<Entry> SqliteStore::rows(std::int64_t first, int count) {
     return withConnection(options_.timeoutMs, [&](Connection& c) {
         return c.transaction(c.beginRead, [&] {
             std::vector<Entry> out;
-            for (const BucketSlice& s : slices(c.nonEmptyBuckets(), first, count)) {
-                Statement& q = c.inBucket.use();
-                q.bind(1, std::int64_t{s.bucket.eligible}).bind(2, std::int64_t{s.bucket.score});
-                q.bind(3, std::int64_t{s.count}).bind(4, s.offset);
-                while (q.step())
-                    out.push_back(q.entry());
-            }
+            for (const BucketSlice& s : slices(c.nonEmptyBuckets(), first, count))
+                c.read(s, out);
             return out;
         });
     });

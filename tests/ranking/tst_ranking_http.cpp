@@ -395,11 +395,11 @@ private slots:
         START(server, db);
         QByteArray csv = "pseudo;score;eligible;date\n";
         for (int i = 0; i < 260; ++i)
-            csv += QStringLiteral("p%1;%2;%3;2026-01-01T00:%4:%5Z\n")
+            csv += QStringLiteral("p%1;%2;%3;2026-01-%4T00:00:%5Z\n")
                        .arg(i)
                        .arg(1 + i % 30)
                        .arg(i % 7 ? 1 : 0)
-                       .arg(i / 60, 2, 10, QChar(u'0'))
+                       .arg(1 + i * 7 % 28, 2, 10, QChar(u'0'))
                        .arg(i % 60, 2, 10, QChar(u'0'))
                        .toUtf8();
         const QString file = files_.filePath("pages.csv");
@@ -422,11 +422,20 @@ private slots:
         }
         for (qsizetype i = 0; i < all.size(); ++i) {
             QCOMPARE(all[i].value("rang").toInt(), i + 1);
-            if (i > 0 && all[i - 1].value("eligible") == all[i].value("eligible"))
-                QVERIFY(all[i - 1].value("score").toInt() >= all[i].value("score").toInt());
+            const QJsonObject& p = all[qMax(i - 1, 0)];
+            const QJsonObject& o = all[i];
+            if (i > 0 && p.value("eligible") == o.value("eligible") &&
+                p.value("score") == o.value("score"))
+                QVERIFY(p.value("date").toString() <= o.value("date").toString());
+            else if (i > 0 && p.value("eligible") == o.value("eligible"))
+                QVERIFY(p.value("score").toInt() > o.value("score").toInt());
             else if (i > 0)
                 QVERIFY(all[i - 1].value("eligible").toBool()); // hors concours after them all
         }
+        QSet<QString> players;
+        for (const QJsonObject& o : all)
+            players << o.value("pseudo").toString();
+        QCOMPARE(players.size(), 260);
         auto r = client->Get("/api/classement?rang=3&nombre=2");
         QCOMPARE(QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).array(),
                  QJsonArray({all[2], all[3]}));
