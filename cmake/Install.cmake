@@ -53,8 +53,16 @@ endforeach()
 # unprivileged user, with its SQLite database under /var/lib.
 set_target_properties(dorlo-ranking PROPERTIES INSTALL_RPATH "")
 install(TARGETS dorlo-ranking RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ranking)
-install(FILES ${packaging}/dorlo-ranking.service DESTINATION lib/systemd/system
-    COMPONENT ranking)
+install(FILES ${packaging}/dorlo-ranking.service ${packaging}/dorlo-ranking@.service
+    DESTINATION lib/systemd/system COMPONENT ranking)
+# The publisher's settings, under /etc whatever the prefix, and kept by dpkg when edited.
+install(FILES ${packaging}/nginx-site.conf DESTINATION /etc/nginx/sites-available
+    RENAME dorlo-ranking COMPONENT ranking)
+install(FILES ${packaging}/dorlo-ranking.default DESTINATION /etc/default
+    RENAME dorlo-ranking COMPONENT ranking)
+file(WRITE ${staged}/ranking-control/conffiles
+    "/etc/default/dorlo-ranking\n/etc/nginx/sites-available/dorlo-ranking\n")
+set(CPACK_DEBIAN_RANKING_PACKAGE_CONTROL_EXTRA ${staged}/ranking-control/conffiles)
 
 # cpack -G DEB, run in the build tree: one package per component.
 set(CPACK_GENERATOR DEB)
@@ -81,8 +89,10 @@ string(CONCAT CPACK_DEBIAN_RANKING_DESCRIPTION
     "publisher's on-line ranking of the Dorlo Zidoduder 04 quiz\n"
     "The web site where players enter the ranking code the game shows: it checks the\n"
     "code, keeps one entry per pseudonym and lists the best scores, on SQLite or\n"
-    "PostgreSQL. A systemd unit runs it on 127.0.0.1:8080 as an unprivileged user.")
+    "PostgreSQL. A systemd unit runs it on 127.0.0.1:8080 as an unprivileged user; a\n"
+    "template unit runs several processes on one database, behind the nginx site shipped.")
 set(CPACK_DEBIAN_RANKING_PACKAGE_SECTION web)
+set(CPACK_DEBIAN_RANKING_PACKAGE_SUGGESTS "nginx, postgresql")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DORLO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
