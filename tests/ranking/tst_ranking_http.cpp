@@ -1,6 +1,6 @@
 // The ranking server end to end: a real process on loopback, on SQLite and on a throw-away
 // PostgreSQL cluster, with a real browser for the page.
-#include "server_process.h"
+#include "fixtures/server_process.h"
 
 #include "ranking/code_book.h"
 
