@@ -83,7 +83,8 @@ Submission submit(Store& store, const CodeBook& codes, const std::string& pseudo
         if (typed.isEmpty())
             out.error = "Indiquez le code affiché dans la fenêtre du jeu.";
         else if (QString(typed).remove(u' ').remove(u'-').isEmpty())
-            out.error = "« - - - - - - » signifie qu'aucune réponse n'a encore été trouvée : "
+            out.error = "« " + std::string(engine::kCodePlaceholder.data()) +
+                        " » signifie qu'aucune réponse n'a encore été trouvée : "
                         "ce n'est pas un code.";
         else
             out.error = "Ce code ne correspond à aucun score : vérifiez-le dans la fenêtre du jeu.";
