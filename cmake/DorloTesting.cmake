@@ -1,6 +1,11 @@
-# dorlo_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
-# Builds one QtTest (or plain) test executable and registers it with CTest,
-# headless: widgets render offscreen.
+# What every test runs with: widgets rendered offscreen, and the embedded player's media
+# module, which lies at the top of the build tree rather than beside the test.
+set(DORLO_TEST_ENVIRONMENT
+    QT_QPA_PLATFORM=offscreen "DORLO_MEDIA_MODULE=$<TARGET_FILE:dorlo_media_backend>")
+
+# dorlo_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>]
+#                [ENV <VAR=value...>])
+# Builds one QtTest (or plain) test executable and registers it with CTest, headless.
 function(dorlo_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
@@ -16,5 +21,5 @@ function(dorlo_add_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
         LABELS "${T_LABELS}"
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
+        ENVIRONMENT "${DORLO_TEST_ENVIRONMENT};${T_ENV}")
 endfunction()

@@ -22,8 +22,6 @@ set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME game)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-add_subdirectory(${PROJECT_SOURCE_DIR}/tools/icons ${PROJECT_BINARY_DIR}/tools/icons)
-
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(staged ${PROJECT_BINARY_DIR}/packaging)
 configure_file(${packaging}/dorlo-zidoduder-04.metainfo.xml.in
@@ -51,18 +49,20 @@ endforeach()
 
 # The ranking server, a package of its own: its program and a systemd unit running it as an
 # unprivileged user, with its SQLite database under /var/lib.
-set_target_properties(dorlo-ranking PROPERTIES INSTALL_RPATH "")
-install(TARGETS dorlo-ranking RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ranking)
-install(FILES ${packaging}/dorlo-ranking.service ${packaging}/dorlo-ranking@.service
-    DESTINATION lib/systemd/system COMPONENT ranking)
-# The publisher's settings, under /etc whatever the prefix, and kept by dpkg when edited.
-install(FILES ${packaging}/nginx-site.conf DESTINATION /etc/nginx/sites-available
-    RENAME dorlo-ranking COMPONENT ranking)
-install(FILES ${packaging}/dorlo-ranking.default DESTINATION /etc/default
-    RENAME dorlo-ranking COMPONENT ranking)
-file(WRITE ${staged}/ranking-control/conffiles
-    "/etc/default/dorlo-ranking\n/etc/nginx/sites-available/dorlo-ranking\n")
-set(CPACK_DEBIAN_RANKING_PACKAGE_CONTROL_EXTRA ${staged}/ranking-control/conffiles)
+if(TARGET dorlo-ranking)
+    set_target_properties(dorlo-ranking PROPERTIES INSTALL_RPATH "")
+    install(TARGETS dorlo-ranking RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ranking)
+    install(FILES ${packaging}/dorlo-ranking.service ${packaging}/dorlo-ranking@.service
+        DESTINATION lib/systemd/system COMPONENT ranking)
+    # The publisher's settings, under /etc whatever the prefix, and kept by dpkg when edited.
+    install(FILES ${packaging}/nginx-site.conf DESTINATION /etc/nginx/sites-available
+        RENAME dorlo-ranking COMPONENT ranking)
+    install(FILES ${packaging}/dorlo-ranking.default DESTINATION /etc/default
+        RENAME dorlo-ranking COMPONENT ranking)
+    file(WRITE ${staged}/ranking-control/conffiles
+        "/etc/default/dorlo-ranking\n/etc/nginx/sites-available/dorlo-ranking\n")
+    set(CPACK_DEBIAN_RANKING_PACKAGE_CONTROL_EXTRA ${staged}/ranking-control/conffiles)
+endif()
 
 # cpack -G DEB, run in the build tree: one package per component.
 set(CPACK_GENERATOR DEB)

@@ -132,7 +132,7 @@ RankingCode rankingCode(const TableSet& tables, const Codes& codes, int count, b
                         const std::array<QString, kQuestions + 1>& boxTexts) {
     RankingCode result;
     if (count < 1 || count > kQuestions) {
-        result.caption = QStringLiteral("- - - - - -");
+        result.caption = kCodePlaceholder;
         return result;
     }
     result.tag = codes[count].mid(invalide ? 6 : 0, 6);

@@ -3,6 +3,7 @@
 #include "records.h"
 #include "substitution.h"
 
+#include <QLatin1String>
 #include <QString>
 
 #include <array>
@@ -13,7 +14,7 @@ namespace engine {
 
 enum class Outcome { Empty, Found, Far, Near, Close, VeryClose };
 
-// Colours in the &H00BBGGRR& form.
+// Colours as 0x00BBGGRR: red in the lowest byte, blue in the third.
 constexpr std::uint32_t kRed = 255;
 constexpr std::uint32_t kGreen = 65280;
 
@@ -21,12 +22,14 @@ struct CheckResult {
     Outcome outcome = Outcome::Empty;
     QString caption; // "?", "Correct", "Faux", "à peu près", "Presque", "Quasiment"
     std::uint32_t backColor = kRed;
-    bool bold = false;            // found
-    QString trimmed;              // written to Tag, then Text, first
-    std::optional<QString> plain; // when found: the rebuilt plain text of variant 1,
-                                  // written to Tag, then Text, second
-    bool setInvalide = false;     // the found text's length differs from its variant
-    int closeness = 0;            // best closeness in percent (0 when found or empty)
+    bool bold = false; // found
+    // What the answer box then holds, each put in its remembered text (Tag) before its
+    // shown text: the answer without its outer spaces, then, when found, in its place the
+    // rebuilt plain text of variant 1.
+    QString trimmed;
+    std::optional<QString> plain;
+    bool setInvalide = false; // the found text's length differs from its variant
+    int closeness = 0;        // best closeness in percent (0 when found or empty)
 };
 
 CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int question,
@@ -35,6 +38,9 @@ CheckResult checkAnswer(const TableSet& tables, const Reponses& reponses, int qu
 // The ranking code of the count. boxTexts is indexed 1..30 (element 0 unused): the texts
 // the boxes show after the check. tag is the new working string, or nullopt when it keeps
 // its previous content (a count of 0, or one outside 0..30, shows the placeholder).
+// The code's caption while no answer is found: no code at all.
+constexpr QLatin1String kCodePlaceholder("- - - - - -");
+
 struct RankingCode {
     QString caption;
     std::optional<QString> tag;

@@ -1,7 +1,7 @@
 #pragma once
 // The mouse-wheel control: reports each wheel notification of one window once, wherever the
-// cursor is, through WheelRotate. An application-wide event filter stands in for a
-// per-thread message hook.
+// cursor is, through WheelRotate. It filters the whole application's events, so it sees every
+// wheel event before the control under the cursor can take it.
 #include <QPoint>
 #include <QPointF>
 #include <QPointer>

@@ -25,21 +25,14 @@ double gainFor(int hundredthsOfDb) {
     return std::clamp(std::pow(10.0, hundredthsOfDb / 2000.0), 0.0, 1.0);
 }
 
-// Beside the game first. DORLO_MEDIA_MODULE names another file; programs run from the
-// build tree (tests, benchmarks) otherwise find the module at the top of that tree.
+// Beside the game first, then the file DORLO_MEDIA_MODULE names: the tests and benchmarks,
+// which do not lie beside the module, are told where it is that way.
 QStringList modulePlaces() {
     const QString appDir = QCoreApplication::applicationDirPath();
     QStringList places{QDir(appDir).filePath(QString::fromLatin1(kMediaModuleFile))};
     const QString chosen = qEnvironmentVariable("DORLO_MEDIA_MODULE");
-    if (!chosen.isEmpty()) {
+    if (!chosen.isEmpty())
         places << chosen;
-        return places;
-    }
-#ifdef DORLO_MEDIA_BUILD_DIR
-    const QString buildDir = QDir::cleanPath(QStringLiteral(DORLO_MEDIA_BUILD_DIR));
-    if (QDir::cleanPath(appDir).startsWith(buildDir + QLatin1Char('/')))
-        places << QDir(buildDir).filePath(QString::fromLatin1(kMediaModuleFile));
-#endif
     return places;
 }
 

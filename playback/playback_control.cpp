@@ -10,8 +10,10 @@
 
 namespace playback {
 
-PlaybackControl::PlaybackControl(Controls controls, ExcerptFiles& files, QObject* parent)
-    : QObject(parent), openWithSystem(openWithSystemPlayer), c_(controls), files_(files) {
+PlaybackControl::PlaybackControl(QWidget* form, Controls controls, ExcerptFiles& files,
+                                 QObject* parent)
+    : QObject(parent), openWithSystem(openWithSystemPlayer), form_(form), c_(controls),
+      files_(files) {
     playEmbedded = [mp = c_.MP](const QString& path) {
         mp->setFileName(path);
         mp->Play();
@@ -43,8 +45,8 @@ void PlaybackControl::Joue(int n) {
     if (openWithSystem)
         openWithSystem(files_.FichierMP3);
     Timer.start();
-    if (c_.form)
-        c_.form->setCursor(Qt::WaitCursor);
+    if (form_)
+        form_->setCursor(Qt::WaitCursor);
 }
 
 void PlaybackControl::Cmd_Click(int index) {
@@ -80,8 +82,8 @@ void PlaybackControl::MP_PlayStateChange(int, int newState) {
 
 void PlaybackControl::Timer_Timer() {
     Timer.stop();
-    if (c_.form)
-        c_.form->unsetCursor();
+    if (form_)
+        form_->unsetCursor();
     files_.deleteCurrent();
 }
 

@@ -20,14 +20,17 @@ class SoundSwitch;
 class PlaybackControl : public QObject {
     Q_OBJECT
 public:
+    // The window's controls this logic drives, declared here once: the window derives from
+    // them.
     struct Controls {
-        QWidget* form = nullptr;   // its cursor shows the wait
         QWidget* ZoneT1 = nullptr; // takes the focus after a switch click
         SoundSwitch* Son = nullptr;
         VolumeKnob* Volume = nullptr;
         MediaPlayer* MP = nullptr;
     };
-    PlaybackControl(Controls controls, ExcerptFiles& files, QObject* parent = nullptr);
+    // The form's cursor shows the wait.
+    PlaybackControl(QWidget* form, Controls controls, ExcerptFiles& files,
+                    QObject* parent = nullptr);
 
     bool LecteurInterne = true;
     QTimer Timer; // single wait of 2000 ms after a hand-over
@@ -51,6 +54,7 @@ signals:
     void clipUnavailable();
 
 private:
+    QWidget* form_;
     Controls c_;
     ExcerptFiles& files_;
 };

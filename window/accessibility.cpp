@@ -1,6 +1,7 @@
 #include "window/accessibility.h"
 
 #include "data/edition.h"
+#include "engine/check.h"
 #include "layout/wheel_ctl.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
@@ -96,7 +97,7 @@ void describeSwitch(FrmDorlo& form) {
 }
 
 QString codeText(const QString& code) {
-    if (code.isEmpty() || code == QStringLiteral("- - - - - -"))
+    if (code.isEmpty() || code == engine::kCodePlaceholder)
         return QStringLiteral("aucun code, aucune bonne réponse");
     // Letter by letter: the code is no word.
     QStringList letters;

@@ -21,7 +21,7 @@ void labelBy(QWidget* container, QWidget* label);
 // A button's pressed state, shown to assistive technologies only (the clip it plays).
 void setPressed(QWidget* button, bool pressed);
 
-// Installs the factory that reads the two marks above; once per process.
+// Installs the factory that applies what the four functions above set; once per process.
 void installFactory();
 
 } // namespace window::accessibility

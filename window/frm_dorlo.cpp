@@ -73,7 +73,8 @@ void FrmDorlo::Form_Load() {
     if (saved.invalide)
         Invalide = true;
     // Each answer is restored and checked, which also brings the count and the code up to
-    // date. The remembered text first, so that the growth rule takes the text whole.
+    // date. The remembered text first: a box's text may otherwise grow by only one
+    // character at a time (Txt_Change), and the saved answer must be taken whole.
     for (int n = 1; n <= kQuestions; ++n) {
         Txt[n]->Tag = saved.answers[n];
         Txt[n]->setText(Txt[n]->Tag);
@@ -120,7 +121,8 @@ void FrmDorlo::Verifie(int question) {
     AnswerBox* box = Txt[question];
     const engine::CheckResult r =
         engine::checkAnswer(edition::tables(), tables.reponses, question, box->text());
-    // The Tag before the Text, so that the growth rule accepts the new text whole.
+    // The remembered text (Tag) before the shown one: a box's text may otherwise grow by only
+    // one character at a time (Txt_Change), and the checked text must be taken whole.
     box->Tag = r.trimmed;
     if (box->text() != box->Tag)
         box->setText(box->Tag);

@@ -2,6 +2,7 @@
 // The game's one window: header, thirty question panels, and the hidden parts.
 #include "engine/records.h"
 #include "layout/form_controls.h"
+#include "playback/playback_control.h"
 #include "window/answer_box.h"
 #include "window/answers_file.h"
 
@@ -21,10 +22,6 @@ class QUrl;
 
 namespace playback {
 class ExcerptFiles;
-class MediaPlayer;
-class PlaybackControl;
-class SoundSwitch;
-class VolumeKnob;
 } // namespace playback
 namespace layout {
 class Scrolling;
@@ -44,7 +41,11 @@ struct ProgramSettings {
     static ProgramSettings current();
 };
 
-class FrmDorlo : public QWidget {
+// The controls the layout moves (the panels, parts of the header) and those the play/stop
+// logic drives (ZoneT1, the switch, the knob, the player) are declared once, in the two bases.
+class FrmDorlo : public QWidget,
+                 public layout::FormControlsOf<QLabel, AnswerBox, QToolButton>,
+                 public playback::PlaybackControl::Controls {
     Q_OBJECT
 public:
     explicit FrmDorlo(ProgramSettings settings = ProgramSettings::current(),
@@ -52,39 +53,19 @@ public:
     ~FrmDorlo() override;
 
     // Header.
-    QWidget* ZoneT0 = nullptr;
-    QWidget* ZoneT1 = nullptr;
     QLabel* LblNbR1 = nullptr;
     QLabel* LblNbR2 = nullptr;
     QFrame* LineT1 = nullptr;
     QLabel* LblCode0 = nullptr;
     QLabel* LblCode1 = nullptr;
     QString LblCode1Tag; // the ranking code's working string
-    QWidget* ZoneT2 = nullptr;
-    QLabel* LblTitre = nullptr;
-    QLabel* LblIndics = nullptr;
-    QWidget* ZoneT3 = nullptr;
     QWidget* ZoneSon = nullptr;
-    playback::SoundSwitch* Son = nullptr;
-    playback::VolumeKnob* Volume = nullptr;
     QFrame* LineT3 = nullptr;
     QLabel* LblSite = nullptr;
-
-    // Panel area.
-    QScrollBar* VScroll = nullptr;
-    QScrollBar* HScroll = nullptr;
-    QWidget* ZoneP1 = nullptr;
-    QWidget* ZoneP2 = nullptr;
-    std::array<QWidget*, kQuestions + 1> Shape{};
-    std::array<QLabel*, kQuestions + 1> No{};
-    std::array<AnswerBox*, kQuestions + 1> Txt{};
-    std::array<QLabel*, kQuestions + 1> Retour{};
-    std::array<QToolButton*, 2 * kQuestions + 1> Cmd{};
 
     // Hidden parts.
     std::array<QLabel*, engine::kRecordSlots> fr{};
     layout::WheelCtl* Wheel = nullptr;
-    playback::MediaPlayer* MP = nullptr;
     playback::PlaybackControl* playback() const { return playback_.get(); }
     playback::ExcerptFiles* excerptFiles() const { return files_.get(); }
 
@@ -113,7 +94,7 @@ public:
     void Txt_GotFocus(int index);
     void LblSite_Click();
 
-    // Colours in the &H00BBGGRR& form, read back from a label.
+    // Colours as 0x00BBGGRR (red in the lowest byte), read back from a label.
     static std::uint32_t backColor(const QWidget* w);
     static void setBackColor(QWidget* w, std::uint32_t bgr);
 

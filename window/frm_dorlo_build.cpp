@@ -210,24 +210,8 @@ FrmDorlo::FrmDorlo(ProgramSettings settings, QWidget* parent)
     buildPlayback();
     keyboard::setUp(*this);
 
-    controls_.form = this;
-    controls_.ZoneT0 = ZoneT0;
-    controls_.ZoneT2 = ZoneT2;
-    controls_.LblTitre = LblTitre;
-    controls_.LblIndics = LblIndics;
-    controls_.ZoneT3 = ZoneT3;
-    controls_.ZoneP1 = ZoneP1;
-    controls_.ZoneP2 = ZoneP2;
-    controls_.VScroll = VScroll;
-    controls_.HScroll = HScroll;
-    for (int i = 1; i <= kQuestions; ++i) {
-        controls_.Shape[i] = Shape[i];
-        controls_.No[i] = No[i];
-        controls_.Txt[i] = Txt[i];
-        controls_.Retour[i] = Retour[i];
-        controls_.Cmd[i] = Cmd[i];
-        controls_.Cmd[i + kQuestions] = Cmd[i + kQuestions];
-    }
+    form = this;
+    controls_ = layout::FormControls(*this);
     scrolling_ = new layout::Scrolling(controls_, this);
     connect(Wheel, &layout::WheelCtl::WheelRotate, scrolling_,
             &layout::Scrolling::Wheel_WheelRotate);
@@ -419,13 +403,7 @@ void FrmDorlo::buildPlayback() {
     MP = new playback::MediaPlayer(this);
 
     files_ = std::make_unique<playback::ExcerptFiles>();
-    playback::PlaybackControl::Controls c;
-    c.form = this;
-    c.ZoneT1 = ZoneT1;
-    c.Son = Son;
-    c.Volume = Volume;
-    c.MP = MP;
-    playback_ = std::make_unique<playback::PlaybackControl>(c, *files_);
+    playback_ = std::make_unique<playback::PlaybackControl>(this, *this, *files_);
     auto* control = playback_.get();
     for (int k = 1; k <= 2 * kQuestions; ++k)
         connect(Cmd[k], &QToolButton::clicked, control, [control, k] { control->Cmd_Click(k); });

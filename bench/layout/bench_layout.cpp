@@ -1,7 +1,7 @@
 // Cost of one full relayout and of one focus-following scroll, on an offscreen window.
+#include "fixtures/stand_in_form.h"
 #include "layout/form_layout.h"
 #include "layout/scrolling.h"
-#include "stand_in_form.h"
 
 #include <QApplication>
 

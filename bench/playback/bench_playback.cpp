@@ -3,10 +3,10 @@
 // output's thread: bench/latency measures click to sound).
 #include "data/clip_table.h"
 #include "engine/records.h"
+#include "fixtures/test_stores.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/volume.h"
-#include "tests/playback/test_stores.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -76,7 +76,7 @@ void playPress(benchmark::State& state, bool unprepared) {
         control.reset();
         mp = std::make_unique<playback::MediaPlayer>();
         control = std::make_unique<playback::PlaybackControl>(
-            playback::PlaybackControl::Controls{&form, nullptr, nullptr, knob, mp.get()}, f.files);
+            &form, playback::PlaybackControl::Controls{nullptr, nullptr, knob, mp.get()}, f.files);
     };
     build();
     for (auto _ : state) {

@@ -1,6 +1,6 @@
 // Submissions a second and their latency on a real dorlo-ranking process, each a new
 // pseudonym (one row written and committed per request), on SQLite and PostgreSQL.
-#include "tests/ranking/server_process.h"
+#include "fixtures/server_process.h"
 
 #include "ranking/code_book.h"
 

@@ -3,12 +3,12 @@
 
 #include "data/clip_table.h"
 #include "data/edition.h"
+#include "fixtures/test_stores.h"
 #include "playback/excerpt_files.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/volume.h"
-#include "tests/playback/test_stores.h"
 #include "window/accessibility.h"
 #include "window/design.h"
 

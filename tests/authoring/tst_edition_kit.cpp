@@ -1,7 +1,7 @@
 // The edition kit builds a small second edition from generated clips, and refuses what the
 // program could not use, leaving nothing behind.
-#include "tests/support/files.h"
-#include "tests/support/mp3_clips.h"
+#include "fixtures/files.h"
+#include "fixtures/mp3_clips.h"
 #include "tools/kit/edition_kit.h"
 #include "tools/kit/mp3_stream.h"
 

@@ -1,8 +1,8 @@
 // Form_Resize applied to a window of plain widgets.
+#include "fixtures/stand_in_form.h"
 #include "layout/form_layout.h"
 #include "layout/scrolling.h"
 #include "layout/twips.h"
-#include "stand_in_form.h"
 
 #include <QTest>
 

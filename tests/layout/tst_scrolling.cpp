@@ -1,7 +1,7 @@
 // Moving the panel area: bars, wheel steps and the focus.
+#include "fixtures/stand_in_form.h"
 #include "layout/form_layout.h"
 #include "layout/scrolling.h"
-#include "stand_in_form.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The wheel control: one WheelRotate per wheel notification of the window, wherever it lands.
+#include "fixtures/stand_in_form.h"
 #include "layout/form_layout.h"
 #include "layout/scrolling.h"
 #include "layout/wheel_ctl.h"
-#include "stand_in_form.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -4,11 +4,11 @@
 #include "data/clip_table.h"
 #include "data/edition.h"
 #include "engine/check.h"
+#include "fixtures/test_stores.h"
 #include "playback/excerpt_files.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
-#include "tests/playback/test_stores.h"
 #include "window/frm_dorlo.h"
 #include "window/saved_answers.h"
 

@@ -1,7 +1,7 @@
 // Cutting clips out of the store into the two alternating temporary files.
 #include "data/clip_table.h"
+#include "fixtures/test_stores.h"
 #include "playback/excerpt_files.h"
-#include "test_stores.h"
 
 #include <QDir>
 #include <QFileInfo>

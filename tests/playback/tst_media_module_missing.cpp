@@ -1,8 +1,8 @@
 // The embedded player when its media module cannot be loaded (DORLO_MEDIA_MODULE names a
 // missing file or one that is no module): one line, then a player that plays nothing.
 #include "data/clip_table.h"
+#include "fixtures/test_stores.h"
 #include "playback/media_player.h"
-#include "test_stores.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

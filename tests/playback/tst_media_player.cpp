@@ -1,9 +1,9 @@
 // The embedded player against a real sound server: a private one whose null sink is
 // recorded, so what was played, and how loud, is heard rather than assumed.
 #include "data/clip_table.h"
+#include "fixtures/test_stores.h"
 #include "playback/media_player.h"
 #include "sound_server.h"
-#include "test_stores.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
 // Play and stop buttons, the player switch, the wait after a hand-over, and the
 // embedded player's stopped notification.
 #include "data/clip_table.h"
+#include "fixtures/test_stores.h"
 #include "playback/media_player.h"
 #include "playback/playback_control.h"
 #include "playback/sound_switch.h"
 #include "playback/system_player.h"
 #include "playback/volume.h"
 #include "sound_server.h"
-#include "test_stores.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -100,7 +100,7 @@ private slots:
         files_.DossierTemp = temp();
         useStore(patternStore_);
         control_ = std::make_unique<PlaybackControl>(
-            PlaybackControl::Controls{form_.get(), zoneT1_, son_, volume_, mp_}, files_);
+            form_.get(), PlaybackControl::Controls{zoneT1_, son_, volume_, mp_}, files_);
         handed_.clear();
         control_->openWithSystem = [this](const QString& path) {
             handed_.append({path, testing::readFile(path)});

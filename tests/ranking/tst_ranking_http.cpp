@@ -1,7 +1,7 @@
 // The ranking server end to end: a real process on loopback, on SQLite and on a throw-away
 // PostgreSQL cluster, with a real browser for the page.
+#include "fixtures/server_process.h"
 #include "raw_exchange.h"
-#include "server_process.h"
 
 #include "ranking/code_book.h"
 
