@@ -1,7 +1,7 @@
 // The ranking at 10^3 to 10^6 entries, seeded with --import, on SQLite and PostgreSQL: the
 // latency of the first page, a player's own page from the middle of the table, an API page from
 // there and a submission, at 1 and 32 clients; each answer's size; the server's memory.
-#include "tests/ranking/server_process.h"
+#include "fixtures/server_process.h"
 
 #include "ranking/code_book.h"
 #include "ranking/pseudonym.h"
