@@ -1,6 +1,7 @@
 #include "http_server.h"
 
 #include "http_wire.h"
+#include "rate_limiter.h"
 #include "url_coding.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -43,15 +44,6 @@ asio::ip::address plain(asio::ip::address a) {
     if (a.is_v6() && a.to_v6().is_v4_mapped())
         return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6());
     return a;
-}
-
-// What the per-address limit counts: an IPv6 client commonly holds a whole /64.
-std::string countedAs(const asio::ip::address& a) {
-    if (!a.is_v6())
-        return a.to_string();
-    auto bytes = a.to_v6().to_bytes();
-    std::fill(bytes.begin() + 8, bytes.end(), 0);
-    return asio::ip::address_v6(bytes).to_string() + "/64";
 }
 
 std::string lowerCase(std::string_view s) {
@@ -382,7 +374,7 @@ void HttpServer::Impl::accept() {
         if (!e) {
             const auto address = plain(endpoint.address());
             const bool proxy = isTrusted(address);
-            std::string counted = countedAs(address);
+            std::string counted = clientGroup(address.to_string());
             // Refused at once: the client's other connections are what it is waiting on.
             if (admit(counted, proxy)) {
                 socket.set_option(tcp::no_delay(true), e);

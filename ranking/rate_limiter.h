@@ -8,13 +8,17 @@
 
 namespace ranking {
 
+// What a limit counts as one client: the address itself, or for IPv6 its /64, which one
+// subscriber commonly holds whole and could otherwise rotate through.
+std::string clientGroup(const std::string& address);
+
 class RateLimiter {
 public:
     using Clock = std::chrono::steady_clock;
     explicit RateLimiter(int perMinute) : perMinute_(perMinute) {}
 
-    // Counts one attempt; false when the address has already made perMinute in the last
-    // minute. Always true when perMinute is 0.
+    // Counts one attempt; false when the address's group has already made perMinute in the
+    // last minute. Always true when perMinute is 0.
     bool allow(const std::string& address, Clock::time_point now = Clock::now());
 
 private:

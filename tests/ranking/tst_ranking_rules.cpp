@@ -162,6 +162,11 @@ private slots:
         QVERIFY(!limiter.allow("10.0.0.1", t0 + std::chrono::seconds(30)));
         QVERIFY(limiter.allow("10.0.0.2", t0 + std::chrono::seconds(30)));
         QVERIFY(limiter.allow("10.0.0.1", t0 + std::chrono::seconds(61)));
+        // An IPv6 client's /64 is one client, however many of its addresses it uses.
+        for (const char* a : {"2001:db8:1:2::1", "2001:db8:1:2::2", "2001:db8:1:2:ffff::9"})
+            QVERIFY(limiter.allow(a, t0));
+        QVERIFY(!limiter.allow("2001:db8:1:2::77", t0));
+        QVERIFY(limiter.allow("2001:db8:1:3::1", t0));
         ranking::RateLimiter off(0);
         for (int i = 0; i < 100; ++i)
             QVERIFY(off.allow("10.0.0.1", t0));
