@@ -319,6 +319,30 @@ def slow_clients(stack):
             s.close()
 
 
+def connections_per_client(stack):
+    """One address holding 40 requests open, their bodies unsent: nginx refuses those past its
+    32 at once. (PUT, which the submission limit does not count.)"""
+    held = []
+    try:
+        for _ in range(40):
+            s = socket.create_connection(("127.0.0.1", stack.port), timeout=5,
+                                         source_address=("127.0.4.1", 0))
+            s.sendall(b"PUT /api/scores HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n{")
+            held.append(s)
+        time.sleep(0.5)
+        refused = 0
+        for s in held:
+            s.setblocking(False)
+            try:
+                refused += s.recv(64).startswith(b"HTTP/1.1 429")
+            except BlockingIOError:
+                pass
+        check(refused == 8, f"{refused} of 40 connections from one address refused, not 8")
+    finally:
+        for s in held:
+            s.close()
+
+
 def process_killed(stack, codes, stored):
     stack.servers[0].send_signal(signal.SIGKILL)
     stack.servers[0].wait(10)
@@ -340,6 +364,7 @@ def main():
         steps = (("pages and submissions", lambda: pages_and_submissions(stack, codes, stored)),
                  ("rate limits per client", lambda: rate_limits(stack, codes, stored)),
                  ("slow clients", lambda: slow_clients(stack)),
+                 ("connections per client", lambda: connections_per_client(stack)),
                  ("a process killed", lambda: process_killed(stack, codes, stored)))
         for name, step in steps:
             step()
