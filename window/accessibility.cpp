@@ -300,7 +300,7 @@ void connectSpeech(FrmDorlo& form, Voice* voice) {
     // A hand-over to the system player is heard too; a stop hands over the silent clip,
     // and its "Arrêt" is enough.
     form.playback()->openWithSystem =
-        [voice, &form, open = form.playback()->openWithSystem](const QString& path) {
+        [voice, open = form.playback()->openWithSystem](const QString& path) {
             if (open)
                 open(path);
             if (!AssistiveTechnology::active() || voice->asked == 0)
