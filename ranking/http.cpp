@@ -16,16 +16,7 @@ std::string_view trimmed(std::string_view s) {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
+    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
 }
 
 // The first value of `name` in "a=1&b=2" pairs.
@@ -54,6 +45,13 @@ std::optional<std::string> findParam(const HttpRequest& r, std::string_view name
 }
 
 } // namespace
+
+std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
 
 std::string HttpRequest::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {

@@ -8,6 +8,9 @@
 
 namespace ranking {
 
+// Header names, tokens and host names compare without regard to ASCII case.
+std::string asciiLower(std::string_view text);
+
 struct HttpRequest {
     std::string method;                                       // "GET", "POST", …
     std::string path;                                         // percent-decoded, without the query

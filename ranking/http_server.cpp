@@ -1,6 +1,7 @@
 #include "http_server.h"
 
 #include "http_wire.h"
+#include "log.h"
 #include "rate_limiter.h"
 #include "url_coding.h"
 
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <iostream>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -36,23 +36,10 @@ using error_code = boost::system::error_code;
 constexpr std::chrono::seconds kLinger{2};
 constexpr std::chrono::seconds kWrite{10};
 
-void logLine(const std::string& what) {
-    std::cerr << "dorlo-ranking: " + what + "\n" << std::flush;
-}
-
 asio::ip::address plain(asio::ip::address a) {
     if (a.is_v6() && a.to_v6().is_v4_mapped())
         return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6());
     return a;
-}
-
-std::string lowerCase(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
 }
 
 // A status for a request the parser refused, or 0 when the connection just ended or timed out.
@@ -253,7 +240,7 @@ private:
             r.query = std::string(target.substr(question + 1));
         for (const auto& field : m) {
             const auto name = field.name_string();
-            r.headers.emplace_back(lowerCase({name.data(), name.size()}),
+            r.headers.emplace_back(asciiLower({name.data(), name.size()}),
                                    std::string(field.value()));
         }
         r.body = std::move(m.body());

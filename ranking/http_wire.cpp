@@ -1,5 +1,7 @@
 #include "http_wire.h"
 
+#include "http.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -76,9 +78,7 @@ std::string httpDate() {
 
 // A handler's header, unless it would break the framing or repeat one the server sets.
 bool safeHeader(const std::string& name, const std::string& value) {
-    std::string lower;
-    for (const char c : name)
-        lower += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    const std::string lower = asciiLower(name);
     for (const char* own : {"date", "content-type", "content-length", "connection",
                             "transfer-encoding", "content-encoding"}) {
         if (lower == own)

@@ -1,6 +1,7 @@
 #include "postgres_store.h"
 
 #include "buckets.h"
+#include "log.h"
 
 #include <libpq-fe.h>
 

@@ -1,5 +1,6 @@
 #include "routes.h"
 
+#include "log.h"
 #include "pages.h"
 #include "url_coding.h"
 
@@ -16,12 +17,6 @@ const char* const kTooMany = "Trop d'envois depuis votre adresse : réessayez da
 const char* const kOtherSite = "Envoi refusé : ce formulaire ne s'envoie que depuis la page du "
                                "classement elle-même.";
 constexpr const char* kHtml = "text/html; charset=utf-8";
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return s;
-}
 
 HttpResponse html(int status, std::string body) {
     return {status, kHtml, std::move(body), {}};
@@ -93,13 +88,13 @@ std::string hostName(std::string_view hostAndPort) {
     const std::size_t bracket = hostAndPort.rfind(']');
     if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket))
         hostAndPort = hostAndPort.substr(0, colon);
-    return lower(std::string(hostAndPort));
+    return asciiLower(hostAndPort);
 }
 
 // The form is only ever posted from the site's own page. Ports are not compared: a proxy may
 // pass the Host without its port, and another port of the same host is the same site.
 bool fromAnotherSite(const HttpRequest& req) {
-    const std::string fetchSite = lower(req.header("sec-fetch-site"));
+    const std::string fetchSite = asciiLower(req.header("sec-fetch-site"));
     if (fetchSite == "cross-site" || fetchSite == "same-site")
         return true;
     const std::string origin = req.header("origin");
@@ -187,7 +182,7 @@ HttpResponse listRows(Service& service, const HttpRequest& req) {
 }
 
 bool isJson(const HttpRequest& req) {
-    const std::string type = lower(req.header("content-type"));
+    const std::string type = asciiLower(req.header("content-type"));
     std::string_view media = std::string_view(type).substr(0, type.find(';'));
     while (!media.empty() && (media.back() == ' ' || media.back() == '\t'))
         media.remove_suffix(1);

@@ -1,6 +1,7 @@
 #include "sqlite_store.h"
 
 #include "buckets.h"
+#include "log.h"
 
 #include <sqlite3.h>
 

@@ -6,14 +6,9 @@
 #include "sqlite_store.h"
 
 #include <algorithm>
-#include <iostream>
 #include <unordered_map>
 
 namespace ranking {
-
-void logLine(const std::string& line) {
-    std::cerr << "dorlo-ranking: " + line + "\n" << std::flush;
-}
 
 std::unique_ptr<Store> openStore(const std::string& url, const StoreOptions& options) {
     if (url.starts_with("sqlite:"))

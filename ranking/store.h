@@ -66,9 +66,6 @@ public:
 // schema, or upgrades an older one in place.
 std::unique_ptr<Store> openStore(const std::string& url, const StoreOptions& options = {});
 
-// One line on stderr, "dorlo-ranking: " first, flushed: database faults, the upgrade's notes.
-void logLine(const std::string& line);
-
 // The schema this program writes; older ones are upgraded at start-up.
 inline constexpr int kSchemaVersion = 2;
 
